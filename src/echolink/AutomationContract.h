@@ -1,0 +1,35 @@
+// The automation interface that EchoLink offers on the session bus, shared by the panel
+// and by every server of it (echolink-sim among them). Names only: no behaviour here.
+#pragma once
+
+namespace Automation {
+
+// Well-known bus name owned by the running EchoLink program.
+inline constexpr char ServiceName[] = "org.dialboard.EchoLink";
+
+// EchoLink's main object: link control and the Closing event.
+inline constexpr char ApplicationPath[] = "/EchoLink";
+inline constexpr char ApplicationInterface[] = "org.dialboard.EchoLink.Application";
+inline constexpr char ConnectMethod[] = "Connect";          // (s call, i mode)
+inline constexpr char DisconnectMethod[] = "Disconnect";    // (s call)
+inline constexpr char IsConnectedMethod[] = "IsConnected";  // (s call) -> b
+inline constexpr char ClosingSignal[] = "Closing";          // ()
+
+// Station set-up: the callsign.
+inline constexpr char SetupConfigPath[] = "/SetupConfig";
+inline constexpr char SetupConfigInterface[] = "org.dialboard.EchoLink.SetupConfig";
+inline constexpr char CallsignMethod[] = "Callsign";  // () -> s
+
+// Sysop set-up: exists, and is never called.
+inline constexpr char SysopConfigPath[] = "/SysopConfig";
+inline constexpr char SysopConfigInterface[] = "org.dialboard.EchoLink.SysopConfig";
+
+// Control object of the stand-in server, for tests and demonstrations.
+inline constexpr char ControlPath[] = "/Control";
+inline constexpr char ControlInterface[] = "org.dialboard.EchoLink.Simulator";
+
+// Every automation call the panel makes waits at most this long for its answer, so a
+// hung server costs one bounded stall and never a frozen panel.
+inline constexpr int CallTimeoutMs = 500;
+
+}  // namespace Automation

@@ -1,0 +1,52 @@
+#include "echolink/AutomationObject.h"
+
+#include "echolink/AutomationContract.h"
+#include "echolink/AutomationError.h"
+
+#include <QDBusError>
+
+AutomationObject::AutomationObject(const QDBusConnection &bus, const QString &path,
+                                   const QString &interface)
+    : m_bus(bus), m_path(path), m_interface(interface)
+{
+    const QDBusMessage reply = send(QDBusMessage::createMethodCall(
+        QString::fromLatin1(Automation::ServiceName), m_path,
+        QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect")));
+    const QString description = firstArgument<QString>(reply, QStringLiteral("Introspect of %1").arg(m_path));
+    if (!description.contains(QStringLiteral("<interface name=\"%1\"").arg(m_interface)))
+        throw AutomationError(QStringLiteral("%1 has no object %2 with interface %3")
+                                  .arg(QString::fromLatin1(Automation::ServiceName), m_path,
+                                       m_interface));
+}
+
+QDBusMessage AutomationObject::call(const QString &method, const QVariantList &arguments) const
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QString::fromLatin1(Automation::ServiceName), m_path, m_interface, method);
+    message.setArguments(arguments);
+    return send(message);
+}
+
+QDBusMessage AutomationObject::send(const QDBusMessage &message) const
+{
+    if (!m_bus.isConnected())
+        throw AutomationError(QStringLiteral("no session bus: %1").arg(m_bus.lastError().message()));
+    const QDBusMessage reply = m_bus.call(message, QDBus::Block, Automation::CallTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        throw AutomationError(QStringLiteral("%1 %2.%3 failed: %4 (%5)")
+                                  .arg(message.path(), message.interface(), message.member(),
+                                       reply.errorMessage(), reply.errorName()));
+    return reply;
+}
+
+template <typename T>
+T firstArgument(const QDBusMessage &reply, const QString &what)
+{
+    const QVariantList arguments = reply.arguments();
+    if (arguments.isEmpty() || arguments.first().metaType() != QMetaType::fromType<T>())
+        throw AutomationError(QStringLiteral("unexpected answer to %1").arg(what));
+    return arguments.first().value<T>();
+}
+
+template QString firstArgument<QString>(const QDBusMessage &, const QString &);
+template bool firstArgument<bool>(const QDBusMessage &, const QString &);

@@ -1,0 +1,59 @@
+#include "echolink/EchoLinkObjects.h"
+
+#include "echolink/AutomationContract.h"
+
+using namespace Automation;
+
+EchoLinkApplication::EchoLinkApplication(const QDBusConnection &connection, QObject *parent)
+    : QObject(parent),
+      AutomationObject(connection, QString::fromLatin1(ApplicationPath),
+                       QString::fromLatin1(ApplicationInterface))
+{
+    bus().connect(QString::fromLatin1(ServiceName), path(), interface(),
+                  QString::fromLatin1(ClosingSignal), this, SLOT(onClosing()));
+}
+
+EchoLinkApplication::~EchoLinkApplication()
+{
+    bus().disconnect(QString::fromLatin1(ServiceName), path(), interface(),
+                     QString::fromLatin1(ClosingSignal), this, SLOT(onClosing()));
+}
+
+void EchoLinkApplication::onClosing()
+{
+    Q_EMIT Closing();
+}
+
+void EchoLinkApplication::Connect(const QString &node, qint32 mode) const
+{
+    call(QString::fromLatin1(ConnectMethod), {node, mode});
+}
+
+void EchoLinkApplication::Disconnect(const QString &node) const
+{
+    call(QString::fromLatin1(DisconnectMethod), {node});
+}
+
+bool EchoLinkApplication::IsConnected(const QString &node) const
+{
+    return firstArgument<bool>(call(QString::fromLatin1(IsConnectedMethod), {node}),
+                               QString::fromLatin1(IsConnectedMethod));
+}
+
+EchoLinkSetupConfig::EchoLinkSetupConfig(const QDBusConnection &bus)
+    : AutomationObject(bus, QString::fromLatin1(SetupConfigPath),
+                       QString::fromLatin1(SetupConfigInterface))
+{
+}
+
+QString EchoLinkSetupConfig::Callsign() const
+{
+    return firstArgument<QString>(call(QString::fromLatin1(CallsignMethod)),
+                                  QString::fromLatin1(CallsignMethod));
+}
+
+EchoLinkSysopConfig::EchoLinkSysopConfig(const QDBusConnection &bus)
+    : AutomationObject(bus, QString::fromLatin1(SysopConfigPath),
+                       QString::fromLatin1(SysopConfigInterface))
+{
+}

@@ -1,0 +1,43 @@
+// The three EchoLink objects the panel uses: the main object with its link operations and
+// Closing event, the station set-up with the callsign, and the sysop set-up, which is
+// held but never called.
+#pragma once
+
+#include "echolink/AutomationObject.h"
+
+#include <QObject>
+
+class EchoLinkApplication : public QObject, public AutomationObject {
+    Q_OBJECT
+public:
+    // Attaches to EchoLink's main object and subscribes to its Closing event. Only the
+    // current owner of EchoLink's bus name can raise it; the same signal from any other
+    // sender is dropped by the bus library. Throws AutomationError when the object does
+    // not answer.
+    explicit EchoLinkApplication(const QDBusConnection &bus, QObject *parent = nullptr);
+    // Ends the subscription: no Closing arrives after this.
+    ~EchoLinkApplication() override;
+
+    // The link operations; each throws AutomationError when EchoLink does not carry it out.
+    void Connect(const QString &node, qint32 mode = 0) const;
+    void Disconnect(const QString &node) const;
+    bool IsConnected(const QString &node) const;
+
+Q_SIGNALS:
+    void Closing();
+
+private Q_SLOTS:
+    void onClosing();
+};
+
+class EchoLinkSetupConfig : public AutomationObject {
+public:
+    explicit EchoLinkSetupConfig(const QDBusConnection &bus);
+    // The station's callsign as configured, possibly followed by "-" and a suffix.
+    QString Callsign() const;
+};
+
+class EchoLinkSysopConfig : public AutomationObject {
+public:
+    explicit EchoLinkSysopConfig(const QDBusConnection &bus);
+};
