@@ -5,18 +5,28 @@
 
 namespace Topmost {
 
+namespace {
+
+// A hint that only sub-windows inside an application use; top-level windows on X11
+// ignore it. Flipping it makes Qt pass the window's flags to the window manager again.
+constexpr Qt::WindowType IgnoredHint = Qt::WindowShadeButtonHint;
+
+}  // namespace
+
 void enter(QWidget *window)
 {
     QWindow *handle = window->windowHandle();
     if (!handle)
         return;
-    const Qt::WindowFlags flags = handle->flags();
-    // Qt drops a flag change that changes nothing, so the hint is taken away and given
-    // back: the window manager then sees a fresh request and restacks the window on top
-    // of the band. Both requests go out together, before the next repaint.
-    if (flags & Qt::WindowStaysOnTopHint)
-        handle->setFlags(flags & ~Qt::WindowStaysOnTopHint);
-    handle->setFlags(flags | Qt::WindowStaysOnTopHint);
+    // Qt hands flags to the window manager only when they change, and taking the
+    // on-top hint away for a moment would drop the panel below other windows and
+    // repaint it. Flipping a hint the window manager never sees instead sends the
+    // request to stay on top again, even when the window manager has dropped it
+    // meanwhile. The raise then puts the panel above the others in the band.
+    const Qt::WindowFlags onTop = handle->flags() | Qt::WindowStaysOnTopHint;
+    handle->setFlags(onTop ^ IgnoredHint);
+    handle->setFlags(onTop);
+    handle->raise();
 }
 
 void leave(QWidget *window)
