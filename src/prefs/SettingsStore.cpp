@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSettings>
 #include <QStringDecoder>
 #include <cstdio>
@@ -25,6 +26,15 @@ bool isBinary(const QByteArray &contents)
     QStringDecoder utf8(QStringDecoder::Utf8);
     [[maybe_unused]] const QString text = utf8(contents);
     return utf8.hasError();
+}
+
+// Files found unreadable in this run, with the contents they had. QSettings parses a
+// file once per process and reports a parse error only then, so a later store on the
+// same unchanged file learns it from here.
+QHash<QString, QByteArray> &unreadableFiles()
+{
+    static QHash<QString, QByteArray> files;
+    return files;
 }
 
 QString reasonFor(const QSettings &settings)
@@ -49,7 +59,11 @@ SettingsStore::SettingsStore()
     QFile file(m_settings->fileName());
     if (file.open(QIODevice::ReadOnly))
         m_contents = file.readAll();
-    m_unreadable = m_settings->status() == QSettings::FormatError || isBinary(m_contents);
+    const QString name = m_settings->fileName();
+    m_unreadable = m_settings->status() == QSettings::FormatError || isBinary(m_contents)
+                   || (unreadableFiles().contains(name) && unreadableFiles().value(name) == m_contents);
+    if (m_unreadable)
+        unreadableFiles().insert(name, m_contents);
 }
 
 SettingsStore::~SettingsStore() = default;
@@ -127,6 +141,7 @@ void SettingsStore::setUnreadableFileAside()
     const QString aside = name + QStringLiteral(".unreadable");
     QFile::remove(aside);
     m_settings.reset();
+    unreadableFiles().remove(name);
     if (QFile::rename(name, aside))
         std::fprintf(stderr, "dialboard: the settings file %s could not be read; it is kept as %s\n",
                      qPrintable(name), qPrintable(aside));
