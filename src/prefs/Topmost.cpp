@@ -1,5 +1,6 @@
 #include "prefs/Topmost.h"
 
+#include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
 
@@ -26,7 +27,9 @@ void enter(QWidget *window)
     const Qt::WindowFlags onTop = handle->flags() | Qt::WindowStaysOnTopHint;
     handle->setFlags(onTop ^ IgnoredHint);
     handle->setFlags(onTop);
-    handle->raise();
+    // Windows drawn offscreen (tests, benchmarks) have no stacking order to change.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        handle->raise();
 }
 
 void leave(QWidget *window)
