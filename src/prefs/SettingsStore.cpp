@@ -17,8 +17,8 @@ QString orDefault(const QString &name, const char *fallback)
     return name.isEmpty() ? QString::fromLatin1(fallback) : name;
 }
 
-// Text Qt's parser would take apart without a word: NUL bytes or broken UTF-8 are not
-// a settings file, whatever keys the parser might find in them.
+// Qt's parser reads junk without complaint. NUL bytes or broken UTF-8 mean the file is
+// not a settings file, whatever keys the parser finds in it.
 bool isBinary(const QByteArray &contents)
 {
     if (contents.contains('\0'))
