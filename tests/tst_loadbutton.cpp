@@ -1,4 +1,5 @@
 // The Load Button dialog, driven from inside its modal loop as an operator would use it.
+#include "LoadButtonDriver.h"
 #include "SimProcess.h"
 #include "TestEnvironment.h"
 #include "panel/frmLoadButtons.h"
@@ -15,7 +16,6 @@
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
-#include <functional>
 
 using Module1::NodeCalls;
 
@@ -36,30 +36,6 @@ QString storedCall(int index)
 {
     QSettings settings(QStringLiteral("Dialboard"), QStringLiteral("Dialboard"));
     return settings.value(QStringLiteral("Settings/NodeCall%1").arg(index)).toString();
-}
-
-// Right-clicks button `index` and, once the dialog is up, runs `act` on it from inside the
-// modal loop. A dialog that `act` leaves open is closed so the test cannot hang. Returns
-// whether the dialog opened.
-bool editButton(frmMain &w, int index, const std::function<void(frmLoadButtons *)> &act)
-{
-    bool opened = false;
-    QTimer poll;
-    poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto *dialog = qobject_cast<frmLoadButtons *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        poll.stop();
-        opened = true;
-        act(dialog);
-        if (dialog->isVisible())
-            dialog->reject();
-    });
-    poll.start();
-    QTimer::singleShot(3000, &poll, &QTimer::stop);
-    QTest::mouseClick(w.cmdRemoteNode[index], Qt::RightButton);
-    return opened;
 }
 
 }  // namespace
@@ -91,6 +67,7 @@ void tst_loadbutton::opensWithTheEntryTrimmed()
 {
     NodeCalls[5] = QStringLiteral("  k1 abc  ");
     frmMain w;
+    w.move(300, 300);
     w.show();
     QString shown;
     bool focused = false;
@@ -102,6 +79,10 @@ void tst_loadbutton::opensWithTheEntryTrimmed()
         QCOMPARE(dialog->tbCall->geometry(), QRect(12, 8, 137, 21));
         QCOMPARE(dialog->cmdOK->geometry(), QRect(164, 8, 45, 21));
         QVERIFY(!dialog->cmdOK->isDefault() && !dialog->cmdOK->autoDefault());
+        QVERIFY(!dialog->windowIcon().isNull());
+        QVERIFY(!(dialog->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        QCOMPARE(dialog->parentWidget(), &w);
+        QVERIFY((dialog->geometry().center() - w.geometry().center()).manhattanLength() <= 2);
     }));
     QCOMPARE(shown, QStringLiteral("k1 abc"));
     QVERIFY(focused);
@@ -201,7 +182,7 @@ void tst_loadbutton::unicodeAndLongCalls()
     frmMain w;
     w.show();
     QVERIFY(editButton(w, 1, [](frmLoadButtons *dialog) {
-        QTest::keyClicks(dialog->tbCall, QStringLiteral("öz-çé"));
+        dialog->tbCall->insert(QStringLiteral("öz-çé"));
         QTest::keyClick(dialog->tbCall, Qt::Key_Return);
     }));
     QCOMPARE(NodeCalls[1], QStringLiteral("ÖZ-ÇÉ"));

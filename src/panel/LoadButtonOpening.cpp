@@ -2,6 +2,7 @@
 // follows a confirmed edit.
 #include "panel/frmLoadButtons.h"
 #include "panel/frmMain.h"
+#include "prefs/Topmost.h"
 
 #include <QAction>
 #include <QMessageBox>
@@ -17,7 +18,7 @@ void frmMain::cmdRemoteNode_MouseUp(int Index, Qt::MouseButton Button, Qt::Keybo
     if (Button != Qt::RightButton)
         return;
     Module1::ButtonIndex = static_cast<qint16>(Index);
-    setTopmost(false);
+    Topmost::leave(this);
     OnTop->stop();
 
     frmLoadButtons dialog(this);

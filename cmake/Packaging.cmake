@@ -1,0 +1,66 @@
+# Installs the desktop integration (menu entry, icons, AppStream metainfo, man pages)
+# beside the two programs, and describes the Debian package that `cpack -G DEB` builds.
+set(DIALBOARD_APP_ID org.dialboard.Dialboard)
+set(DIALBOARD_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+
+install(FILES ${DIALBOARD_PACKAGING_DIR}/${DIALBOARD_APP_ID}.desktop
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+install(FILES ${DIALBOARD_PACKAGING_DIR}/${DIALBOARD_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
+# The window icon doubles as the 32 x 32 theme icon; the SVG is drawn from the same shapes.
+install(FILES ${PROJECT_SOURCE_DIR}/resources/dialboard.png
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/32x32/apps
+        RENAME ${DIALBOARD_APP_ID}.png)
+install(FILES ${DIALBOARD_PACKAGING_DIR}/icons/dialboard.svg
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps
+        RENAME ${DIALBOARD_APP_ID}.svg)
+install(FILES ${DIALBOARD_PACKAGING_DIR}/copyright
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/dialboard)
+
+# Man pages are installed compressed, as Debian expects them.
+set(DIALBOARD_MAN_PAGES)
+foreach(page dialboard.1 echolink-sim.1)
+  set(compressed ${PROJECT_BINARY_DIR}/man/${page}.gz)
+  add_custom_command(
+    OUTPUT ${compressed}
+    COMMAND ${CMAKE_COMMAND} -E copy ${DIALBOARD_PACKAGING_DIR}/${page} ${PROJECT_BINARY_DIR}/man/${page}
+    COMMAND gzip -9 -n -f ${PROJECT_BINARY_DIR}/man/${page}
+    DEPENDS ${DIALBOARD_PACKAGING_DIR}/${page}
+    COMMENT "Compressing man page ${page}"
+    VERBATIM)
+  list(APPEND DIALBOARD_MAN_PAGES ${compressed})
+endforeach()
+add_custom_target(man_pages ALL DEPENDS ${DIALBOARD_MAN_PAGES})
+install(FILES ${DIALBOARD_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# Debian package. Depends is worked out by dpkg-shlibdeps from the libraries the two
+# programs really link (the Qt 6 libraries and the C and C++ run-times), plus the
+# session bus that the panel and EchoLink meet on.
+set(CPACK_PACKAGE_NAME dialboard)
+set(CPACK_PACKAGE_VENDOR "Dialboard developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Speed-dial panel for EchoLink")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_PACKAGE_NAME dialboard)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(DIALBOARD_PACKAGE_MAINTAINER "Dialboard developers <maintainers@dialboard.invalid>"
+    CACHE STRING "Maintainer field of the Debian package")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${DIALBOARD_PACKAGE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS dbus)
+# fonts-arkpandora maps Verdana, the panel's typeface, to a font of the same metrics.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-arkpandora)
+# CPack puts the summary above this text and indents it as the control file wants.
+set(CPACK_PACKAGE_DESCRIPTION
+    "Dialboard is a small desktop companion for EchoLink, the amateur-radio
+voice-over-IP program. Its window holds 40 buttons, each carrying the
+call of an EchoLink node or conference: a left click links to the node or
+drops the link, a right click sets the button's call, and linked nodes
+are marked with a leading asterisk.
+
+The panel talks to EchoLink over the D-Bus session bus. The package also
+carries echolink-sim, a stand-in server for that interface.")
+include(CPack)
