@@ -6,13 +6,6 @@
 #include <QAction>
 #include <QTimer>
 
-namespace {
-
-constexpr int LargeViewHeight = 6645;
-constexpr int SmallViewHeight = 1545;
-
-}  // namespace
-
 // Switching on only starts the timer: the window goes on top at its next tick.
 // Switching off takes the window out of the always-on-top band at once.
 void frmMain::mnuOnTop_Click()

@@ -13,9 +13,6 @@ using Module1::NodeCalls;
 
 namespace {
 
-constexpr int LargeViewHeight = 6645;
-constexpr int SmallViewHeight = 1545;
-
 QString nodeCallKey(int index)
 {
     return QStringLiteral("NodeCall%1").arg(index);
