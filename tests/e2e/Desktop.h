@@ -1,0 +1,49 @@
+// The desktop as a user works it: real pointer and key events from xdotool, windows found
+// and measured with xdotool and xwininfo, pictures taken with ImageMagick's import.
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QMargins>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+namespace Desktop {
+
+// True when xdotool, xwininfo, xprop and import are all installed.
+bool haveTools();
+
+// Moves the pointer there and presses and releases a mouse button (1 left, 3 right).
+void click(QPoint screenPosition, int button = 1);
+// Parks the pointer in the screen's bottom-right corner, over no window of the test, so
+// no button is drawn hovered.
+void parkPointer();
+// Key presses to whichever window has the keyboard focus, as xdotool names them
+// ("Return", "ctrl+a").
+void key(const QString &keys);
+// Types text into whichever window has the keyboard focus.
+void type(const QString &text);
+// Asks the window manager to raise a window, as a click on its frame would.
+void raise(WId window);
+
+// The mapped top-level windows of a process (by _NET_WM_PID), override-redirect ones
+// such as open menus included.
+QList<WId> visibleWindowsOf(qint64 pid);
+// The window's title (WM_NAME); empty when it has none.
+QString title(WId window);
+// The client area on the screen, without the window manager's frame.
+QRect clientGeometry(WId window);
+// The window manager's frame around the client area (_NET_FRAME_EXTENTS).
+QMargins frameExtents(WId window);
+QSize screenSize();
+WId activeWindow();
+
+// The window's pixels as the screen shows them (a null image when the grab failed).
+QImage grab(WId window);
+// Writes a PNG of the whole screen.
+bool saveScreenshot(const QString &path);
+
+}  // namespace Desktop
