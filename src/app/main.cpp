@@ -1,8 +1,10 @@
+#include "app/ErrorReport.h"
 #include "panel/frmMain.h"
 
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 
 int main(int argc, char *argv[])
 {
@@ -17,8 +19,17 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Dialboard"));
     QApplication::setApplicationName(QStringLiteral("Dialboard"));
 
+    // Loading the panel runs the whole start-up; it is shown only after.
     frmMain window;
-    window.Form_Load();
+    try {
+        window.Form_Load();
+    } catch (const std::exception &error) {
+        const QString reason = QString::fromLocal8Bit(error.what());
+        ErrorReport::fail(QStringLiteral("Dialboard could not start.\r\n") + reason,
+                          QStringLiteral("start-up failed: ") + reason);
+    }
+    if (window.hasEnded())
+        return EXIT_SUCCESS;  // EchoLink closed while the panel was starting
     window.show();
     return app.exec();
 }

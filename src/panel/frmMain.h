@@ -82,12 +82,20 @@ public:
     void Form_Activate();
     void Form_Unload();
     void ELo_Closing();
+    // True once the shutdown has run (or start-up failed): a start-up still in progress
+    // stops where it is, and the window is not to be shown.
+    bool hasEnded() const { return m_ended; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Activation runs Form_Activate; closing runs Form_Unload (app/).
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void ConnectEchoLink();
+    bool m_settingsLoaded = false;  // start-up got as far as loading the settings
+    bool m_ended = false;
     void buildButtons(QWidget *area);
     void buildMenu();
 };
