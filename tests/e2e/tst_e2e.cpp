@@ -43,9 +43,12 @@ QString settingsPath()
     return TestEnvironment::configHome() + QStringLiteral("/Dialboard/Dialboard.conf");
 }
 
-// Starts the run with these values in the settings file, as an earlier run left them.
-void seedSettings(const QMap<QString, QString> &values)
+// Starts the run with these values in the settings file, as an earlier run left them,
+// and the panel at 100, 100 px, clear of the stand-in's window in the middle of the screen.
+void seedSettings(QMap<QString, QString> values)
 {
+    values.insert(QStringLiteral("ScrnTop"), QString::number(100 * 15));
+    values.insert(QStringLiteral("ScrnLeft"), QString::number(100 * 15));
     QDir(TestEnvironment::configHome()).removeRecursively();
     QDir().mkpath(TestEnvironment::configHome() + QStringLiteral("/Dialboard"));
     QFile file(settingsPath());
@@ -153,6 +156,7 @@ private:
     QProcess m_panel;
     WId m_window = 0;
     QRect m_client;
+    QMargins m_frame;
     int m_menuHeight = 0;
     std::unique_ptr<QWidget> m_other;
 };
@@ -195,6 +199,7 @@ void tst_e2e::startPanel(StartUp *seen)
     m_panel.setProcessChannelMode(QProcess::ForwardedChannels);
     QElapsedTimer clock;
     clock.start();
+    bool measured = false;
     m_panel.start(QStringLiteral(DIALBOARD_PATH), QStringList());
     QVERIFY2(m_panel.waitForStarted(5000), "the panel program did not start");
 
@@ -211,13 +216,16 @@ void tst_e2e::startPanel(StartUp *seen)
                     s.splash = window;
                     s.splashFirstSeenMs = clock.elapsed();
                 }
-                // Measured at every sighting, so the last one holds what the window
-                // manager settled on.
-                s.splashClient = Desktop::clientGeometry(window);
-                s.splashFrame = Desktop::frameExtents(window);
-                s.splashState = X11Probe::netWmState(window);
-                s.splashTypes = X11Probe::windowTypes(window);
                 s.splashLastSeenMs = clock.elapsed();
+                // Measured once, a second after it appeared: settled by then, and
+                // seconds before it goes away.
+                if (!measured && s.splashLastSeenMs - s.splashFirstSeenMs >= 1000) {
+                    measured = true;
+                    s.splashClient = Desktop::clientGeometry(window);
+                    s.splashFrame = Desktop::frameExtents(window);
+                    s.splashState = X11Probe::netWmState(window);
+                    s.splashTypes = X11Probe::windowTypes(window);
+                }
             }
         }
         s.splashUpWithPanel = m_window && splashUp;
@@ -225,6 +233,7 @@ void tst_e2e::startPanel(StartUp *seen)
             QTest::qWait(100);
     }
     QVERIFY2(s.splash, "no splash window (a mapped window without a title) during start-up");
+    QVERIFY2(measured, "the splash went away within a second");
     QVERIFY2(m_window, qPrintable(QStringLiteral("no window titled \"%1\" within %2 s")
                                       .arg(PanelTitle)
                                       .arg(StartUpTimeoutMs / 1000)));
@@ -234,6 +243,7 @@ void tst_e2e::startPanel(StartUp *seen)
     // menu bar is whatever the client area has above the three rows.
     QTRY_VERIFY_WITH_TIMEOUT(Desktop::frameExtents(m_window).top() > 0, 5000);
     m_client = Desktop::clientGeometry(m_window);
+    m_frame = Desktop::frameExtents(m_window);
     QCOMPARE(m_client.width(), PanelWidth);
     m_menuHeight = m_client.height() - SmallViewArea;
     QVERIFY2(m_menuHeight > 10 && m_menuHeight < 60,
@@ -493,6 +503,7 @@ void tst_e2e::closeEchoLinkClosesPanelAndSaves()
 
     // "Close EchoLink" is the full-width button at the bottom of the stand-in's window.
     const QRect window = Desktop::clientGeometry(standIn);
+    Desktop::raise(standIn);
     Desktop::click(QPoint(window.center().x(), window.bottom() - 20));
     QVERIFY2(m_panel.waitForFinished(10000), "the panel did not close with EchoLink");
     QCOMPARE(m_panel.exitStatus(), QProcess::NormalExit);
@@ -507,6 +518,10 @@ void tst_e2e::closeEchoLinkClosesPanelAndSaves()
     QCOMPARE(stored.value(QStringLiteral("NodeCall0")), QStringLiteral("W1AW"));
     QCOMPARE(stored.value(QStringLiteral("NodeCall7")), QStringLiteral("k7 low"));
     QCOMPARE(stored.value(QStringLiteral("ViewSmall")), QStringLiteral("True"));
+    // The position, in twips, is the frame's top-left corner where the panel stood.
+    const QPoint frame = m_client.marginsAdded(m_frame).topLeft();
+    QCOMPARE(stored.value(QStringLiteral("ScrnLeft")), QString::number(frame.x() * 15));
+    QCOMPARE(stored.value(QStringLiteral("ScrnTop")), QString::number(frame.y() * 15));
 }
 
 DIALBOARD_TEST_MAIN(tst_e2e, WindowManager)
