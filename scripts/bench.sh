@@ -74,7 +74,7 @@ row() {
   if [ -z "$value" ]; then
     measured="not measured"; verdict="-"
   else
-    measured="$(num "$value") $unit"
+    measured="$(num "$value")${unit:+ $unit}"
     verdict=$(awk -v v="$value" -v r="${ref:-0}" -v rule="$rule" -v has_ref="${ref:+1}" 'BEGIN {
       split(rule, p, " ")
       if (p[1] == "ratio") ok = has_ref ? v <= p[2] * r : -1
@@ -108,7 +108,7 @@ row "Settings load (GetRegSettings, 45 keys), median" settings.load_ms ms "-" - 
 row "Settings save (PutRegSettings, 45 keys), median" settings.save_ms ms "-" - "-"
 row "One OnTop tick, median" ontop.tick_ms ms "-" - "-"
 echo
-echo "Idle figures over ${fig[idle.seconds]:-?} s of the running panel; logs in $logs/."
+echo "Idle figures over $(num "${fig[idle.seconds]:-0}") s of the running panel; logs in $logs/."
 
 if [ ${#failed[@]} -gt 0 ]; then
   echo "bench: failed: ${failed[*]}" >&2

@@ -27,7 +27,7 @@ step "test suite under AddressSanitizer + UndefinedBehaviorSanitizer"
 sanitize="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
 [ -f build-asan/CMakeCache.txt ] || cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS="$sanitize" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
-cmake --build build-asan -j"$(nproc)" >build-asan.log 2>&1 || { tail -30 build-asan.log; exit 1; }
+cmake --build build-asan -j"$(nproc)" >build-asan/build.log 2>&1 || { tail -30 build-asan/build.log; exit 1; }
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:check_initialization_order=1:strict_init_order=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export LSAN_OPTIONS="suppressions=$PWD/bench/lsan.supp:print_suppressions=0"
@@ -63,8 +63,8 @@ else
     -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined" >/dev/null
   fuzz_ok=true
   for target in $fuzz_targets; do
-    cmake --build build-fuzz -j"$(nproc)" --target "$target" >build-fuzz.log 2>&1 \
-      || { tail -30 build-fuzz.log; fuzz_ok=false; continue; }
+    cmake --build build-fuzz -j"$(nproc)" --target "$target" >build-fuzz/build.log 2>&1 \
+      || { tail -30 build-fuzz/build.log; fuzz_ok=false; continue; }
     corpus=build-fuzz/corpus/$target
     mkdir -p "$corpus"
     cp -n bench/fuzz/seeds/"$target"/* "$corpus"/ 2>/dev/null || true
