@@ -44,8 +44,18 @@ on_display() {
   xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" scripts/with-openbox.sh "$@"
 }
 
+# bench_settings prints microseconds in its own layout; this turns them into figures.
+settings_figures() {
+  "$@" | awk '{ print "# " $0 }
+    /PutRegSettings/ { printf "settings.save_ms=%.4f\n", $(NF - 1) / 1000 }
+    /GetRegSettings/ { printf "settings.load_ms=%.4f\n", $(NF - 1) / 1000 }
+    /OnTop tick/ { printf "ontop.tick_ms=%.4f\n", $(NF - 1) / 1000 }'
+}
+
+# One line per benchmark program.
 run link build/bench/bench_link "${quick[@]}"
 run running on_display build/bench/bench_idle "${quick[@]}"
+run settings settings_figures on_display build/bench/bench_settings
 
 # Derived figures.
 if [ -n "${fig[idle.panel_refresh_passes]:-}" ] && [ "${fig[idle.panel_refresh_passes]%.*}" -gt 0 ]; then

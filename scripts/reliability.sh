@@ -49,34 +49,35 @@ fi
 
 # --- 3. Fuzzing -----------------------------------------------------------------------
 step "fuzzing the settings text forms and settings files, $fuzz_seconds s each"
-fuzz_targets=$(grep -o 'dialboard_fuzz([a-z_]*)' bench/CMakeLists.txt | sed 's/dialboard_fuzz(\(.*\))/\1/' || true)
-if [ -z "$fuzz_targets" ]; then
-  done_step fuzzing "not run: no fuzz targets"
-else
-  scripts/deps.sh >/dev/null
-  for p in clang libclang-rt-14-dev; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" \
-      || { [ "$(id -u)" -eq 0 ] && s=() || s=(sudo); "${s[@]}" apt-get -y -q install "$p"; }
-  done
-  [ -f build-fuzz/CMakeCache.txt ] || cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER=clang++ -DDIALBOARD_FUZZ=ON \
-    -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined" >/dev/null
-  fuzz_ok=true
-  for target in $fuzz_targets; do
-    cmake --build build-fuzz -j"$(nproc)" --target "$target" >build-fuzz/build.log 2>&1 \
-      || { tail -30 build-fuzz/build.log; fuzz_ok=false; continue; }
-    corpus=build-fuzz/corpus/$target
-    mkdir -p "$corpus"
-    cp -n bench/fuzz/seeds/"$target"/* "$corpus"/ 2>/dev/null || true
-    echo "fuzz: $target"
-    if ! (cd build-fuzz && ./bench/"$target" -max_total_time="$fuzz_seconds" -print_final_stats=1 \
-          "corpus/$target" 2>"$target.log"); then
-      tail -40 "build-fuzz/$target.log"; fuzz_ok=false
-    fi
-    grep -E 'stat::number_of_executed_units|Done [0-9]+ runs' "build-fuzz/$target.log" || true
-  done
-  $fuzz_ok && done_step fuzzing passed || done_step fuzzing FAILED
-fi
+fuzz_targets=(fuzz_textforms fuzz_settings_file)
+for p in clang libclang-rt-14-dev; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" \
+    || { [ "$(id -u)" -eq 0 ] && s=() || s=(sudo); "${s[@]}" apt-get -o DPkg::Lock::Timeout=300 -y -q install "$p"; }
+done
+[ -f build-fuzz/CMakeCache.txt ] || cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER=clang++ -DDIALBOARD_FUZZ=ON \
+  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined" >/dev/null
+export LSAN_OPTIONS="suppressions=$PWD/bench/lsan.supp:print_suppressions=0"
+fuzz_ok=true
+cmake --build build-fuzz -j"$(nproc)" --target "${fuzz_targets[@]}" >build-fuzz/build.log 2>&1 \
+  || { tail -30 build-fuzz/build.log; fuzz_ok=false; fuzz_targets=(); }
+for target in "${fuzz_targets[@]}"; do
+  corpus=build-fuzz/corpus/$target
+  mkdir -p "$corpus"
+  cp bench/fuzz/seeds/"$target"/* "$corpus"/
+  echo "fuzz: $target for $fuzz_seconds s"
+  # Findings are written as build-fuzz/crash-* (or leak-*, timeout-*) for replaying:
+  #   build-fuzz/bench/<target> build-fuzz/crash-...
+  if (cd build-fuzz && ./bench/"$target" -max_total_time="$fuzz_seconds" -timeout=10 \
+        -print_final_stats=1 "corpus/$target" >"$target.log" 2>&1); then
+    grep -E '^stat::number_of_executed_units' "build-fuzz/$target.log" || true
+  else
+    grep -vE '^ +#[0-9]+ ' "build-fuzz/$target.log" | grep -v '^dialboard: the settings file' | tail -15
+    fuzz_ok=false
+  fi
+done
+unset LSAN_OPTIONS
+$fuzz_ok && done_step fuzzing passed || done_step fuzzing FAILED
 
 echo
 echo "=== reliability summary ==="

@@ -1,4 +1,43 @@
-// Opening the Load Button dialog with a right click on a node button.
+// Opening the Load Button dialog with a right click on a node button, and the save that
+// follows a confirmed edit.
+#include "panel/frmLoadButtons.h"
 #include "panel/frmMain.h"
+#include "prefs/Topmost.h"
 
-void frmMain::cmdRemoteNode_MouseUp(int, Qt::MouseButton, Qt::KeyboardModifiers, double, double) {}
+#include <QAction>
+#include <QMessageBox>
+#include <QTimer>
+#include <cstdio>
+
+// Only a right-button release acts. The panel leaves the topmost band for as long as the
+// dialog is open, so it cannot cover it; the next OnTop tick after the dialog closes
+// puts it back when Always On Top is checked.
+void frmMain::cmdRemoteNode_MouseUp(int Index, Qt::MouseButton Button, Qt::KeyboardModifiers,
+                                    double, double)
+{
+    if (Button != Qt::RightButton)
+        return;
+    Module1::ButtonIndex = static_cast<qint16>(Index);
+    Topmost::leave(this);
+    OnTop->stop();
+
+    frmLoadButtons dialog(this);
+    dialog.exec();
+
+    if (mnuOnTop->isChecked())
+        OnTop->start();
+}
+
+// A failed save after an edit does not end the panel: the new call stays in the table
+// and on its button, the operator is told what failed, and the next save tries again.
+void frmMain::saveAfterEdit()
+{
+    try {
+        PutRegSettings();
+    } catch (const std::exception &error) {
+        const QString text = QStringLiteral("The settings could not be saved.\n%1")
+                                 .arg(QString::fromLocal8Bit(error.what()));
+        std::fprintf(stderr, "dialboard: %s\n", qPrintable(text.simplified()));
+        QMessageBox::critical(this, QStringLiteral("Dialboard"), text);
+    }
+}

@@ -21,7 +21,6 @@ namespace {
 
 // Design values, in twips.
 constexpr int ClientWidth = 2970;
-constexpr int DesignHeight = 1545;       // small view: a 900-twip button area
 constexpr int FrameAndMenuHeight = 645;  // taken, not measured: the rest is button area
 constexpr int ButtonWidth = 1485;
 constexpr int ButtonHeight = 300;
@@ -73,7 +72,7 @@ frmMain::frmMain(QWidget *parent)
     ButtonLoad->setInterval(5000);
     connect(ButtonLoad, &QTimer::timeout, this, &frmMain::ButtonLoad_Timer);
 
-    setHeight(DesignHeight);
+    setHeight(SmallViewHeight);  // the design's 900-twip button area
 }
 
 frmMain::~frmMain() = default;

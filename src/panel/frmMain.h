@@ -38,6 +38,10 @@ public:
     QString caption(int index) const;
     void setCaption(int index, const QString &text);
 
+    // The whole window's height in twips in the two views.
+    static constexpr int LargeViewHeight = 6645;
+    static constexpr int SmallViewHeight = 1545;
+
     // Window geometry in twips: Top and Left are the frame's top-left corner on the
     // desktop; Height is the whole window, of which 645 twips are taken to be frame,
     // title bar and menu bar, the rest being the button area.
@@ -58,6 +62,9 @@ public:
     void cmdRemoteNode_Click(int Index);
     void cmdRemoteNode_MouseUp(int Index, Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
                                double X, double Y);
+    // Saves every setting after a confirmed call edit; a failure is reported and the
+    // panel keeps running.
+    void saveAfterEdit();
     // Gives the focus to the invisible focus holder, so no node button keeps the focus
     // rectangle.
     void focusDummy();

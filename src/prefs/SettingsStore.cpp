@@ -1,0 +1,148 @@
+#include "prefs/SettingsStore.h"
+
+#include "echolink/globals.h"
+#include "prefs/SettingsError.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSettings>
+#include <QStringDecoder>
+#include <cstdio>
+
+namespace {
+
+QString orDefault(const QString &name, const char *fallback)
+{
+    return name.isEmpty() ? QString::fromLatin1(fallback) : name;
+}
+
+// Qt's parser reads junk without complaint. NUL bytes or broken UTF-8 mean the file is
+// not a settings file, whatever keys the parser finds in it.
+bool isBinary(const QByteArray &contents)
+{
+    if (contents.contains('\0'))
+        return true;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    [[maybe_unused]] const QString text = utf8(contents);
+    return utf8.hasError();
+}
+
+// Files found unreadable in this run, with the contents they had. QSettings parses a
+// file once per process and reports a parse error only then, so a later store on the
+// same unchanged file learns it from here.
+QHash<QString, QByteArray> &unreadableFiles()
+{
+    static QHash<QString, QByteArray> files;
+    return files;
+}
+
+QString reasonFor(const QSettings &settings)
+{
+    if (settings.status() == QSettings::FormatError)
+        return QStringLiteral("the file could not be parsed");
+    const QFileInfo folder(QFileInfo(settings.fileName()).absolutePath());
+    if (!folder.isDir())
+        return QStringLiteral("its folder %1 does not exist and cannot be created")
+            .arg(folder.filePath());
+    if (!folder.isWritable())
+        return QStringLiteral("its folder %1 is not writable").arg(folder.filePath());
+    return QStringLiteral("the file cannot be written");
+}
+
+}  // namespace
+
+SettingsStore::SettingsStore()
+    : m_settings(open()),
+      m_section(orDefault(globals::SettingsSection, "Settings"))
+{
+    QFile file(m_settings->fileName());
+    if (file.open(QIODevice::ReadOnly))
+        m_contents = file.readAll();
+    const QString name = m_settings->fileName();
+    m_unreadable = m_settings->status() == QSettings::FormatError || isBinary(m_contents)
+                   || (unreadableFiles().contains(name) && unreadableFiles().value(name) == m_contents);
+    if (m_unreadable)
+        unreadableFiles().insert(name, m_contents);
+}
+
+SettingsStore::~SettingsStore() = default;
+
+std::unique_ptr<QSettings> SettingsStore::open() const
+{
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       QStringLiteral("Dialboard"),
+                                       orDefault(globals::SettingsApplication, "Dialboard"));
+}
+
+QString SettingsStore::fileName() const
+{
+    return m_settings->fileName();
+}
+
+QString SettingsStore::read(const QString &key) const
+{
+    if (m_unreadable)
+        return {};
+    const QVariant value = m_settings->value(m_section + QLatin1Char('/') + key);
+    // A hand-written value with a comma outside quotes is parsed into a list; the text
+    // on the line is what was meant.
+    if (value.typeId() == QMetaType::QStringList)
+        return rawValue(key);
+    return value.toString();
+}
+
+// The text after "key=" in the store's section, as it stands in the file.
+QString SettingsStore::rawValue(const QString &key) const
+{
+    const QString header = QLatin1Char('[') + m_section + QLatin1Char(']');
+    bool inSection = false;
+    for (const QByteArray &bytes : m_contents.split('\n')) {
+        const QString line = QString::fromUtf8(bytes).trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inSection = line == header;
+            continue;
+        }
+        const int equals = line.indexOf(QLatin1Char('='));
+        if (inSection && equals > 0 && line.left(equals).trimmed() == key)
+            return line.mid(equals + 1).trimmed();
+    }
+    return {};
+}
+
+void SettingsStore::write(const QString &key, const QString &value)
+{
+    m_pending.append({key, value});
+}
+
+void SettingsStore::save()
+{
+    if (m_unreadable) {
+        setUnreadableFileAside();
+        m_settings = open();
+        m_unreadable = false;
+    }
+    m_settings->beginGroup(m_section);
+    for (const auto &[key, value] : std::as_const(m_pending))
+        m_settings->setValue(key, value);
+    m_settings->endGroup();
+    m_pending.clear();
+    m_settings->sync();
+    if (m_settings->status() != QSettings::NoError)
+        throw SettingsError(QStringLiteral("Could not save the settings to %1: %2.")
+                                .arg(m_settings->fileName(), reasonFor(*m_settings)));
+}
+
+// Keeps a settings file that could not be read next to where it was, so that the save
+// about to replace it does not destroy what the user may want back.
+void SettingsStore::setUnreadableFileAside()
+{
+    const QString name = m_settings->fileName();
+    const QString aside = name + QStringLiteral(".unreadable");
+    QFile::remove(aside);
+    m_settings.reset();
+    unreadableFiles().remove(name);
+    if (QFile::rename(name, aside))
+        std::fprintf(stderr, "dialboard: the settings file %s could not be read; it is kept as %s\n",
+                     qPrintable(name), qPrintable(aside));
+}
