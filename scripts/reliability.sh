@@ -72,7 +72,7 @@ for target in "${fuzz_targets[@]}"; do
         -print_final_stats=1 "corpus/$target" >"$target.log" 2>&1); then
     grep -E '^stat::number_of_executed_units' "build-fuzz/$target.log" || true
   else
-    grep -vE '^ +#[0-9]+ ' "build-fuzz/$target.log" | grep -v '^dialboard: the settings file' | tail -15
+    grep -E '^(finding: |  [A-Za-z]|SUMMARY|==[0-9]+==ERROR|artifact_prefix)' "build-fuzz/$target.log" | tail -20
     fuzz_ok=false
   fi
 done

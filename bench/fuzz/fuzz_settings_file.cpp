@@ -109,12 +109,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         w.setHeight(first.height);
         w.PutRegSettings();
     } catch (const SettingsError &error) {
-        std::fprintf(stderr, "save failed: %s\n", error.what());
+        std::fprintf(stderr, "finding: save failed: %s\n", error.what());
         std::abort();
     }
     const Loaded second = load();
     if (!(second == first)) {
-        std::fputs("what was loaded did not survive a save and a second load:\n", stderr);
+        std::fputs("finding: what was loaded did not survive a save and a second load:\n", stderr);
         describeDifference(first, second);
         std::abort();
     }

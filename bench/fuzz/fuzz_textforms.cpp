@@ -17,7 +17,7 @@ const char *const Locales[] = {"C", "en_US", "de_DE", "fr_FR", "de_CH", "hi_IN",
 
 [[noreturn]] void fail(const char *what, const QString &text, const QString &detail)
 {
-    std::fprintf(stderr, "%s: locale %s, text \"%s\": %s\n", what, qPrintable(QLocale().name()),
+    std::fprintf(stderr, "finding: %s: locale %s, text \"%s\": %s\n", what, qPrintable(QLocale().name()),
                  qPrintable(text), qPrintable(detail));
     std::abort();
 }
