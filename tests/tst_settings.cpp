@@ -83,6 +83,7 @@ private Q_SLOTS:
     void unreadableFileLoadsAsEmptyAndIsSetAsideOnSave_data();
     void unreadableFileLoadsAsEmptyAndIsSetAsideOnSave();
 
+    void strayLineIsKeptAsideOnSave();
     void saveWritesAll45Keys();
     void minimizedSaveKeepsStoredPosition();
     void awkwardCallsRoundTripExactly();
@@ -154,7 +155,11 @@ void tst_settings::numberFromText_data()
     QTest::newRow(" 7 ") << "C" << " 7 " << true << 7.0f;
     QTest::newRow("12.5") << "C" << "12.5" << true << 12.5f;
     QTest::newRow("12,5 in German") << "de_DE" << "12,5" << true << 12.5f;
+    QTest::newRow("0.125 in German") << "de_DE" << "0.125" << true << 0.125f;
+    QTest::newRow("1.250,5 in German") << "de_DE" << "1.250,5" << true << 1250.5f;
     QTest::newRow("12.5 in German") << "de_DE" << "12.5" << true << 12.5f;
+    QTest::newRow("0.125 in German") << "de_DE" << "0.125" << true << 0.125f;
+    QTest::newRow("1.250,5 in German") << "de_DE" << "1.250,5" << true << 1250.5f;
     QTest::newRow("1,500 in English") << "en_US" << "1,500" << true << 1500.0f;
     QTest::newRow("3e38") << "C" << "3e38" << true << 3e38f;
     QTest::newRow("empty") << "C" << "" << false << 0.0f;
@@ -335,6 +340,22 @@ void tst_settings::unreadableFileLoadsAsEmptyAndIsSetAsideOnSave()
     QCOMPARE(err.count(QLatin1Char('\n')), 1);
     QVERIFY2(err.contains(storeFile() + QStringLiteral(".unreadable")), qPrintable(err));
     QCOMPARE(readStoreFile(storeFile() + QStringLiteral(".unreadable")), junk);
+}
+
+// Qt reads the good lines of a file with a stray line in it, but refuses to save over
+// it: the file is kept aside and the save goes through.
+void tst_settings::strayLineIsKeptAsideOnSave()
+{
+    const QByteArray damaged("[Settings]\nNodeCall0=W1AW\nX\n");
+    writeStoreFile(damaged);
+    const auto w = loadedPanel();
+    QCOMPARE(NodeCalls[0], QStringLiteral("W1AW"));
+    w->PutRegSettings();
+    QCOMPARE(readStoreFile(storeFile() + QStringLiteral(".unreadable")), damaged);
+    QCOMPARE(storedValues().size(), 45);
+    QCOMPARE(storedValues().value(QStringLiteral("NodeCall0")), QStringLiteral("W1AW"));
+    w->PutRegSettings();
+    QCOMPARE(storedValues().size(), 45);
 }
 
 void tst_settings::saveWritesAll45Keys()
