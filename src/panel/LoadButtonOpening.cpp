@@ -24,6 +24,9 @@ void frmMain::cmdRemoteNode_MouseUp(int Index, Qt::MouseButton Button, Qt::Keybo
     frmLoadButtons dialog(this);
     dialog.exec();
 
+    // EchoLink may have closed while the dialog was open: the panel is shutting down.
+    if (hasEnded())
+        return;
     if (mnuOnTop->isChecked())
         OnTop->start();
 }
