@@ -11,8 +11,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-quick=()
-[ "${1:-}" = "--quick" ] && quick=(--quick)
+quick=() startup_runs=5
+[ "${1:-}" = "--quick" ] && quick=(--quick) startup_runs=3
 
 scripts/deps.sh --tests
 scripts/build.sh >/dev/null
@@ -56,6 +56,7 @@ settings_figures() {
 run link build/bench/bench_link "${quick[@]}"
 run running on_display build/bench/bench_idle "${quick[@]}"
 run settings settings_figures on_display build/bench/bench_settings
+run startup env IDLE=0 RUNS="${startup_runs}" bench/startup_overhead.sh build
 
 # Derived figures.
 if [ -n "${fig[idle.panel_refresh_passes]:-}" ] && [ "${fig[idle.panel_refresh_passes]%.*}" -gt 0 ]; then
