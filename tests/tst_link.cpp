@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -30,6 +31,7 @@ private Q_SLOTS:
     void onlyTheLeftButtonLinks();
     void closingFromTheServerClosesThePanel();
     void closingFromAnotherSenderIsIgnored();
+    void standInRefusesBadOptionsAndASecondCopy();
 
 private:
     void attach(frmMain &w) const;
@@ -87,6 +89,9 @@ void tst_link::refreshAsksForEveryEntryInOrder()
     NodeCalls[5] = QStringLiteral(" k1abc ");
     NodeCalls[20] = QStringLiteral("*ECHOTEST*");
     NodeCalls[39] = QStringLiteral("R&D, \"x\" \\ = ö");
+    NodeCalls[10] = QStringLiteral("  ");
+    NodeCalls[11] = QStringLiteral("*W1AW");
+    NodeCalls[12] = QString(10000, QLatin1Char('Q'));
     frmMain w;
     attach(w);
     w.LoadNodeButtons();
@@ -234,6 +239,28 @@ void tst_link::closingFromAnotherSenderIsIgnored()
     QTest::qWait(200);
     QCOMPARE(closing.count(), 0);
     QVERIFY(w.isVisible());
+}
+
+void tst_link::standInRefusesBadOptionsAndASecondCopy()
+{
+    const auto run = [](const QStringList &arguments) {
+        QProcess process;
+        process.start(QStringLiteral(ECHOLINK_SIM_PATH), arguments);
+        process.waitForFinished(5000);
+        return std::pair(process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError()));
+    };
+    for (const QStringList &bad : {QStringList{QStringLiteral("--connect-delay"), QStringLiteral("soon")},
+                                   QStringList{QStringLiteral("--without"), QStringLiteral("radio")},
+                                   QStringList{QStringLiteral("--bogus")}}) {
+        const auto [status, error] = run(bad + QStringList{QStringLiteral("--no-window")});
+        QVERIFY2(status != 0, qPrintable(bad.join(QLatin1Char(' '))));
+        QCOMPARE(error.trimmed().count(QLatin1Char('\n')), 0);
+    }
+    const auto [status, error] = run({QStringLiteral("--no-window")});
+    QVERIFY(status != 0);
+    QVERIFY2(error.contains(QLatin1String(Automation::ServiceName)) && error.contains(QLatin1String("taken")),
+             qPrintable(error));
+    QVERIFY(sim->isRunning());
 }
 
 DIALBOARD_TEST_MAIN(tst_link, Offscreen)

@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -54,6 +55,8 @@ private Q_SLOTS:
     void linkMarkReturnsAtTheNextRefresh();
     void refreshKeepsTickingWhileOpen();
     void failedSaveIsReportedAndThePanelKeepsRunning();
+    // Last: the shutdown it causes ends every event loop this process runs after it.
+    void closingWhileOpenShutsDownWithoutCommitting();
 };
 
 void tst_loadbutton::init()
@@ -262,6 +265,36 @@ void tst_loadbutton::failedSaveIsReportedAndThePanelKeepsRunning()
     QCOMPARE(w.caption(6), QStringLiteral("K1ABC"));
     QVERIFY(w.isVisible());
     QVERIFY(QFile::remove(blocker.fileName()));
+}
+
+// EchoLink closing while the dialog is open: the dialog goes without committing its text,
+// and the panel shuts down once, saving what it had.
+void tst_loadbutton::closingWhileOpenShutsDownWithoutCommitting()
+{
+    SimProcess sim;
+    QVERIFY(sim.start());
+    NodeCalls[4] = QStringLiteral("W1AW");
+    frmMain w;
+    w.ELo = std::make_unique<EchoLinkApplication>(QDBusConnection::sessionBus());
+    QObject::connect(w.ELo.get(), &EchoLinkApplication::Closing, &w, &frmMain::ELo_Closing);
+    w.GetRegSettings();
+    NodeCalls[4] = QStringLiteral("W1AW");  // the load found no stored calls
+    w.show();
+    bool closedByEchoLink = false;
+    QVERIFY(editButton(w, 4, [&](frmLoadButtons *dialog) {
+        QTest::keyClicks(dialog->tbCall, QStringLiteral("k1abc"));
+        sim.control(QStringLiteral("EmitClosing"));
+        closedByEchoLink = QTest::qWaitFor([dialog] { return !dialog->isVisible(); }, 3000)
+                           || w.hasEnded();
+    }));
+    QVERIFY(closedByEchoLink);
+    QVERIFY(w.hasEnded());
+    QVERIFY(!w.ELo);
+    QCOMPARE(NodeCalls[4], QStringLiteral("W1AW"));
+    QCOMPARE(storedCall(4), QStringLiteral("W1AW"));
+    QVERIFY(QFile::remove(settingsFile()));
+    w.close();
+    QVERIFY(!QFile::exists(settingsFile()));  // shut down once: no second save
 }
 
 DIALBOARD_TEST_MAIN(tst_loadbutton, Offscreen)

@@ -83,6 +83,7 @@ private Q_SLOTS:
     void unreadableFileLoadsAsEmptyAndIsSetAsideOnSave_data();
     void unreadableFileLoadsAsEmptyAndIsSetAsideOnSave();
 
+    void strayLineNeverBlocksSaving();
     void saveWritesAll45Keys();
     void minimizedSaveKeepsStoredPosition();
     void awkwardCallsRoundTripExactly();
@@ -154,7 +155,11 @@ void tst_settings::numberFromText_data()
     QTest::newRow(" 7 ") << "C" << " 7 " << true << 7.0f;
     QTest::newRow("12.5") << "C" << "12.5" << true << 12.5f;
     QTest::newRow("12,5 in German") << "de_DE" << "12,5" << true << 12.5f;
+    QTest::newRow("0.125 in German") << "de_DE" << "0.125" << true << 0.125f;
+    QTest::newRow("1.250,5 in German") << "de_DE" << "1.250,5" << true << 1250.5f;
     QTest::newRow("12.5 in German") << "de_DE" << "12.5" << true << 12.5f;
+    QTest::newRow("0.125 in German") << "de_DE" << "0.125" << true << 0.125f;
+    QTest::newRow("1.250,5 in German") << "de_DE" << "1.250,5" << true << 1250.5f;
     QTest::newRow("1,500 in English") << "en_US" << "1,500" << true << 1500.0f;
     QTest::newRow("3e38") << "C" << "3e38" << true << 3e38f;
     QTest::newRow("empty") << "C" << "" << false << 0.0f;
@@ -335,6 +340,31 @@ void tst_settings::unreadableFileLoadsAsEmptyAndIsSetAsideOnSave()
     QCOMPARE(err.count(QLatin1Char('\n')), 1);
     QVERIFY2(err.contains(storeFile() + QStringLiteral(".unreadable")), qPrintable(err));
     QCOMPARE(readStoreFile(storeFile() + QStringLiteral(".unreadable")), junk);
+}
+
+// A stray line without "=": whether Qt takes the good lines or refuses the file depends
+// on when it first parses it. Either way the save goes through and nothing is lost: the
+// good line is carried into the saved file, or the file is kept aside whole.
+void tst_settings::strayLineNeverBlocksSaving()
+{
+    globals::SettingsApplication = QStringLiteral("Stray");  // a file Qt has not parsed yet
+    const QString file = storeDir() + QStringLiteral("/Stray.conf");
+    const QByteArray damaged("[Settings]\nNodeCall0=W1AW\nX\n");
+    QDir().mkpath(storeDir());
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(damaged);
+    out.close();
+
+    const auto w = loadedPanel();
+    NodeCalls[1] = QStringLiteral("K1ABC");
+    w->PutRegSettings();
+    w->PutRegSettings();
+    QSettings saved(file, QSettings::IniFormat);
+    QCOMPARE(saved.status(), QSettings::NoError);
+    QCOMPARE(saved.value(QStringLiteral("Settings/NodeCall1")).toString(), QStringLiteral("K1ABC"));
+    const bool carried = saved.value(QStringLiteral("Settings/NodeCall0")).toString() == QStringLiteral("W1AW");
+    QVERIFY(carried || readStoreFile(file + QStringLiteral(".unreadable")) == damaged);
 }
 
 void tst_settings::saveWritesAll45Keys()

@@ -19,11 +19,16 @@ Ending currentEnding = endAtOnce;
 
 }  // namespace
 
-void fail(const QString &text, const QString &line)
+void report(const QString &text, const QString &line)
 {
     std::fprintf(stderr, "dialboard: %s\n", qUtf8Printable(line));
     std::fflush(stderr);
     QMessageBox::critical(nullptr, QStringLiteral("Dialboard"), text);
+}
+
+void fail(const QString &text, const QString &line)
+{
+    report(text, line);
     currentEnding(EXIT_FAILURE);
 }
 

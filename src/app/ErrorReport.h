@@ -7,7 +7,11 @@
 
 namespace ErrorReport {
 
-// Writes `line` to stderr, shows `text` in the message box, and once the box is
+// Writes `line` to stderr and shows `text` in the critical message box; the panel goes
+// on. For failures it survives, such as a save after a call edit.
+void report(const QString &text, const QString &line);
+
+// Reports like report(), and once the box is
 // dismissed ends the process with a non-zero status. Returns only when a test has put
 // another ending in place; callers then stop what they were doing.
 void fail(const QString &text, const QString &line);

@@ -75,7 +75,6 @@ void frmMain::Form_Load()
     setWindowTitle(QStringLiteral("Dialboard ") + StationCall);
 
     GetRegSettings();
-    m_settingsLoaded = true;
     LoadNodeButtons();
     ButtonLoad->start();
 }

@@ -1,13 +1,12 @@
 // Opening the Load Button dialog with a right click on a node button, and the save that
 // follows a confirmed edit.
+#include "app/ErrorReport.h"
 #include "panel/frmLoadButtons.h"
 #include "panel/frmMain.h"
 #include "prefs/Topmost.h"
 
 #include <QAction>
-#include <QMessageBox>
 #include <QTimer>
-#include <cstdio>
 
 // Only a right-button release acts. The panel leaves the topmost band for as long as the
 // dialog is open, so it cannot cover it; the next OnTop tick after the dialog closes
@@ -24,6 +23,9 @@ void frmMain::cmdRemoteNode_MouseUp(int Index, Qt::MouseButton Button, Qt::Keybo
     frmLoadButtons dialog(this);
     dialog.exec();
 
+    // EchoLink may have closed while the dialog was open: the panel is shutting down.
+    if (hasEnded())
+        return;
     if (mnuOnTop->isChecked())
         OnTop->start();
 }
@@ -35,9 +37,8 @@ void frmMain::saveAfterEdit()
     try {
         PutRegSettings();
     } catch (const std::exception &error) {
-        const QString text = QStringLiteral("The settings could not be saved.\n%1")
-                                 .arg(QString::fromLocal8Bit(error.what()));
-        std::fprintf(stderr, "dialboard: %s\n", qPrintable(text.simplified()));
-        QMessageBox::critical(this, QStringLiteral("Dialboard"), text);
+        const QString reason = QString::fromLocal8Bit(error.what());
+        ErrorReport::report(QStringLiteral("Dialboard could not save its settings.\r\n") + reason,
+                            QStringLiteral("cannot save the settings: ") + reason);
     }
 }

@@ -94,7 +94,7 @@ protected:
 
 private:
     void ConnectEchoLink();
-    bool m_settingsLoaded = false;  // start-up got as far as loading the settings
+    bool m_settingsLoaded = false;  // the settings were loaded, so shutdown saves them
     bool m_ended = false;
     void buildButtons(QWidget *area);
     void buildMenu();

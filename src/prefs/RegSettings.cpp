@@ -56,6 +56,7 @@ void frmMain::GetRegSettings()
     });
     for (int i = 0; i < Module1::NodeButtonCount; ++i)
         resumeNext([&] { NodeCalls[i] = store.read(nodeCallKey(i)); });
+    m_settingsLoaded = true;
 }
 
 // Writes the full set in one save. The position is left as stored while the window is

@@ -117,20 +117,35 @@ void SettingsStore::write(const QString &key, const QString &value)
 
 void SettingsStore::save()
 {
-    if (m_unreadable) {
-        setUnreadableFileAside();
-        m_settings = open();
-        m_unreadable = false;
+    if (m_unreadable)
+        replaceUnreadableFile();
+    commit();
+    // Qt re-reads the file to merge the save into it, and may find it damaged only now
+    // (a stray line it skipped when loading): keep it aside and write a fresh file.
+    if (m_settings->status() == QSettings::FormatError) {
+        replaceUnreadableFile();
+        commit();
     }
+    m_pending.clear();
+    if (m_settings->status() != QSettings::NoError)
+        throw SettingsError(QStringLiteral("Could not save the settings to %1: %2.")
+                                .arg(m_settings->fileName(), reasonFor(*m_settings)));
+}
+
+void SettingsStore::commit()
+{
     m_settings->beginGroup(m_section);
     for (const auto &[key, value] : std::as_const(m_pending))
         m_settings->setValue(key, value);
     m_settings->endGroup();
-    m_pending.clear();
     m_settings->sync();
-    if (m_settings->status() != QSettings::NoError)
-        throw SettingsError(QStringLiteral("Could not save the settings to %1: %2.")
-                                .arg(m_settings->fileName(), reasonFor(*m_settings)));
+}
+
+void SettingsStore::replaceUnreadableFile()
+{
+    setUnreadableFileAside();
+    m_settings = open();
+    m_unreadable = false;
 }
 
 // Keeps a settings file that could not be read next to where it was, so that the save

@@ -36,6 +36,8 @@ public:
 private:
     std::unique_ptr<QSettings> open() const;
     QString rawValue(const QString &key) const;
+    void commit();
+    void replaceUnreadableFile();
     void setUnreadableFileAside();
 
     std::unique_ptr<QSettings> m_settings;

@@ -9,13 +9,17 @@ namespace TextForms {
 
 namespace {
 
-// A finite number in the user's locale or, failing that, in the C locale.
+// A finite number. The C locale comes first, strictly (no group separators), because
+// that is how numbers are written: "0.125" must read back as 0.125 for a user whose own
+// locale takes "." as a group separator. Anything else is read in the user's locale.
 double toNumber(const QString &text)
 {
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
-    double value = QLocale().toDouble(text, &ok);
+    double value = c.toDouble(text, &ok);
     if (!ok)
-        value = QLocale::c().toDouble(text, &ok);
+        value = QLocale().toDouble(text, &ok);
     if (!ok || !std::isfinite(value))
         throw ConversionError("not a number: \"" + text.toStdString() + '"');
     return value;

@@ -137,7 +137,7 @@ int main(int argc, char *argv[])
     if (!owned.isValid())
         return fail(QStringLiteral("cannot own %1: %2").arg(serviceName, owned.error().message()));
     if (owned.value() != QDBusConnectionInterface::ServiceRegistered)
-        return fail(QStringLiteral("%1 is already owned on the session bus").arg(serviceName));
+        return fail(QStringLiteral("the bus name %1 is taken: another EchoLink or stand-in owns it").arg(serviceName));
     std::fprintf(stderr, "echolink-sim: serving %s\n", qPrintable(serviceName));
 
     std::unique_ptr<SimWindow> window;

@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# Measures the panel and prints one table: each figure beside the floor or reference
+# measured in the same run, the target, and whether the target is met.
+#
+#   scripts/bench.sh [--quick]     (--quick: fewer repetitions, a 10 s idle watch)
+#
+# Installs what is missing and builds like scripts/test.sh. Every benchmark program starts
+# its own private session bus and the EchoLink stand-in on it, and prints its figures as
+# "key=value" lines; the table below names figures by those keys. A figure no program
+# printed shows as "not measured".
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+quick=() startup_runs=5
+[ "${1:-}" = "--quick" ] && quick=(--quick) startup_runs=3
+
+scripts/deps.sh --tests
+scripts/build.sh >/dev/null
+
+logs=build/bench-logs
+rm -rf "$logs" && mkdir -p "$logs"
+declare -A fig
+failed=()
+
+# run NAME COMMAND...: runs one benchmark program and gathers its figures.
+run() {
+  local name=$1 start=$SECONDS
+  shift
+  echo "bench: $name ..." >&2
+  if "$@" >"$logs/$name.out" 2>"$logs/$name.err"; then
+    echo "bench: $name done in $((SECONDS - start)) s" >&2
+  else
+    echo "bench: $name FAILED (see $logs/$name.out and .err)" >&2
+    failed+=("$name")
+  fi
+  local key value
+  while IFS='=' read -r key value; do
+    fig[$key]=$value
+  done < <(grep -E '^[a-z0-9_.]+=[-0-9.]+$' "$logs/$name.out" || true)
+}
+
+# The running panel needs a display and a window manager, as on a desktop.
+on_display() {
+  xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" scripts/with-openbox.sh "$@"
+}
+
+# bench_settings prints microseconds in its own layout; this turns them into figures.
+settings_figures() {
+  "$@" | awk '{ print "# " $0 }
+    /PutRegSettings/ { printf "settings.save_ms=%.4f\n", $(NF - 1) / 1000 }
+    /GetRegSettings/ { printf "settings.load_ms=%.4f\n", $(NF - 1) / 1000 }
+    /OnTop tick/ { printf "ontop.tick_ms=%.4f\n", $(NF - 1) / 1000 }'
+}
+
+# One line per benchmark program.
+run link build/bench/bench_link "${quick[@]}"
+run running on_display build/bench/bench_idle "${quick[@]}"
+run settings settings_figures on_display build/bench/bench_settings
+run startup env IDLE=0 RUNS="${startup_runs}" bench/startup_overhead.sh build
+
+# Derived figures.
+if [ -n "${fig[idle.panel_refresh_passes]:-}" ] && [ "${fig[idle.panel_refresh_passes]%.*}" -gt 0 ]; then
+  fig[idle.panel_wakeups_per_pass]=$(awk -v w="${fig[idle.panel_wakeups_per_s]}" -v s="${fig[idle.seconds]}" \
+    -v p="${fig[idle.panel_refresh_passes]}" 'BEGIN { printf "%.4f", w * s / p }')
+fi
+
+# A number with three significant digits or so.
+num() { awk -v v="$1" 'BEGIN { a = v < 0 ? -v : v; f = a >= 100 ? "%.0f" : a >= 10 ? "%.1f" : a >= 1 ? "%.2f" : "%.3f"; printf f, v }'; }
+
+# row FIGURE KEY UNIT REFERENCE REFERENCE-KEY RULE
+#   RULE is "ratio R" (at most R times the reference), "over D" (at most D above the
+#   reference), "max V" (at most V) or "-" (reported only).
+row() {
+  local label=$1 key=$2 unit=$3 refLabel=$4 refKey=$5 rule=$6
+  local value=${fig[$key]:-} ref=${fig[$refKey]:-} measured target verdict reference
+  reference=$refLabel
+  [ -n "$ref" ] && reference="$refLabel: $(num "$ref") $unit"
+  [ "$refKey" != "-" ] && [ -z "$ref" ] && reference="$refLabel: not measured"
+  case $rule in
+    ratio*) target="<= ${rule#ratio } x reference" ;;
+    over*) target="<= reference + ${rule#over } $unit" ;;
+    max*) target="<= ${rule#max } $unit" ;;
+    *) target="-" ;;
+  esac
+  if [ -z "$value" ]; then
+    measured="not measured"; verdict="-"
+  else
+    measured="$(num "$value")${unit:+ $unit}"
+    verdict=$(awk -v v="$value" -v r="${ref:-0}" -v rule="$rule" -v has_ref="${ref:+1}" 'BEGIN {
+      split(rule, p, " ")
+      if (p[1] == "ratio") ok = has_ref ? v <= p[2] * r : -1
+      else if (p[1] == "over") ok = has_ref ? v <= r + p[2] : -1
+      else if (p[1] == "max") ok = v <= p[2]
+      else ok = -1
+      print ok == 1 ? "met" : ok == 0 ? "MISSED" : "-" }')
+  fi
+  printf '| %s | %s | %s | %s | %s |\n' "$label" "$measured" "$reference" "$target" "$verdict"
+}
+
+cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
+qt=$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null || echo '?')
+echo
+echo "Machine: ${cpu:-unknown CPU}, $(nproc) cores, $(awk '/MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)," \
+  "$(uname -sr), Qt $qt, $(date -u +%Y-%m-%d)${quick:+ (quick run)}"
+echo
+echo "| Figure | Measured | Floor or reference (same run) | Target | Verdict |"
+echo "| --- | --- | --- | --- | --- |"
+row "Refresh pass (LoadNodeButtons), median" refresh.median_ms ms "40 bare IsConnected round trips" floor40.median_ms "ratio 1.25"
+row "Refresh pass, 90th percentile" refresh.p90_ms ms "40 bare round trips, p90" floor40.p90_ms "ratio 1.25"
+row "Left click until Connect is answered, median" click.median_ms ms "one bare round trip" roundtrip.median_ms "over 1"
+row "Refresh while the server hangs, worst" hung.max_ms ms "call time-out" hung.bound_ms "ratio 1.1"
+row "Start-up overhead beyond the 7 s of waits" startup.overhead_ms ms "-" - "max 150"
+row "Resident memory after start" rss.panel_mib MiB "bare 40-button window" rss.bare_mib "max 32"
+row "Resident high-water mark after start" rss.panel_hwm_mib MiB "-" - "max 32"
+row "Idle wake-ups, all threads" idle.panel_wakeups_per_s "/s" "bare 40-button window" idle.bare_wakeups_per_s "max 0.3"
+row "Idle wake-ups per refresh pass (every 5 s)" idle.panel_wakeups_per_pass "" "-" - "-"
+row "Idle CPU time" idle.panel_cpu_ms_per_min "ms/min" "bare 40-button window" idle.bare_cpu_ms_per_min "-"
+row "Settings load (GetRegSettings, 45 keys), median" settings.load_ms ms "-" - "-"
+row "Settings save (PutRegSettings, 45 keys), median" settings.save_ms ms "-" - "-"
+row "One OnTop tick, median" ontop.tick_ms ms "-" - "-"
+echo
+echo "Idle figures over $(num "${fig[idle.seconds]:-0}") s of the running panel; logs in $logs/."
+
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "bench: failed: ${failed[*]}" >&2
+  exit 1
+fi
