@@ -73,10 +73,12 @@ void tst_loadbutton::opensWithTheEntryTrimmed()
     w.move(300, 300);
     w.show();
     QString shown;
-    bool focused = false;
+    bool focused = false, selected = true;
     QVERIFY(editButton(w, 5, [&](frmLoadButtons *dialog) {
         shown = dialog->tbCall->text();
         focused = dialog->tbCall->hasFocus();
+        QTest::qWait(20);
+        selected = dialog->tbCall->hasSelectedText();
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Load Button"));
         QCOMPARE(dialog->size(), QSize(3270 / 15, 555 / 15));
         QCOMPARE(dialog->tbCall->geometry(), QRect(12, 8, 137, 21));
@@ -89,6 +91,7 @@ void tst_loadbutton::opensWithTheEntryTrimmed()
     }));
     QCOMPARE(shown, QStringLiteral("k1 abc"));
     QVERIFY(focused);
+    QVERIFY(!selected);
     QCOMPARE(Module1::ButtonIndex, qint16(5));
     QCOMPARE(NodeCalls[5], QStringLiteral("  k1 abc  "));
 }

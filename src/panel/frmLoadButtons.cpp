@@ -84,6 +84,10 @@ void frmLoadButtons::cmdOK_Click()
 
 bool frmLoadButtons::eventFilter(QObject *watched, QEvent *event)
 {
+    // The text box opens with no selection: Qt would select all of it when the focus
+    // arrives by tab order, as it does when the dialog is shown.
+    if (watched == tbCall && event->type() == QEvent::FocusIn)
+        QMetaObject::invokeMethod(tbCall, &QLineEdit::deselect, Qt::QueuedConnection);
     if (watched == tbCall && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
