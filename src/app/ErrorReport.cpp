@@ -26,10 +26,15 @@ void report(const QString &text, const QString &line)
     QMessageBox::critical(nullptr, QStringLiteral("Dialboard"), text);
 }
 
+void end()
+{
+    currentEnding(EXIT_FAILURE);
+}
+
 void fail(const QString &text, const QString &line)
 {
     report(text, line);
-    currentEnding(EXIT_FAILURE);
+    end();
 }
 
 void setEnding(Ending ending)

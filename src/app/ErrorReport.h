@@ -16,6 +16,9 @@ void report(const QString &text, const QString &line);
 // another ending in place; callers then stop what they were doing.
 void fail(const QString &text, const QString &line);
 
+// Ends the process after a report, with a non-zero status.
+void end();
+
 // How the process ends after a report: by default at once, with the given status.
 // Tests replace it to stay alive and look at the status.
 using Ending = void (*)(int status);

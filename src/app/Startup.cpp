@@ -96,15 +96,8 @@ void frmMain::Form_Unload()
     ButtonLoad->stop();
     OnTop->stop();
     ELo.reset();
-    if (m_settingsLoaded) {
-        try {
-            PutRegSettings();
-        } catch (const std::exception &error) {
-            const QString reason = QString::fromLocal8Bit(error.what());
-            ErrorReport::fail(QStringLiteral("Dialboard could not save its settings.\r\n") + reason,
-                              QStringLiteral("cannot save the settings: ") + reason);
-        }
-    }
+    if (m_settingsLoaded && !saveSettings())
+        ErrorReport::end();  // the save at shutdown failed, and was reported
     QCoreApplication::quit();
 }
 

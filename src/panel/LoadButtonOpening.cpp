@@ -30,15 +30,17 @@ void frmMain::cmdRemoteNode_MouseUp(int Index, Qt::MouseButton Button, Qt::Keybo
         OnTop->start();
 }
 
-// A failed save after an edit does not end the panel: the new call stays in the table
-// and on its button, the operator is told what failed, and the next save tries again.
-void frmMain::saveAfterEdit()
+// A failed save is reported, never silent. After an edit it does not end the panel:
+// the new call stays in the table and on its button, and the next save tries again.
+bool frmMain::saveSettings()
 {
     try {
         PutRegSettings();
+        return true;
     } catch (const std::exception &error) {
         const QString reason = QString::fromLocal8Bit(error.what());
         ErrorReport::report(QStringLiteral("Dialboard could not save its settings.\r\n") + reason,
                             QStringLiteral("cannot save the settings: ") + reason);
+        return false;
     }
 }

@@ -78,7 +78,7 @@ void frmLoadButtons::cmdOK_Click()
     const QString call = committedCall(tbCall->text());
     NodeCalls[ButtonIndex] = call;
     m_owner->setCaption(ButtonIndex, call);
-    m_owner->saveAfterEdit();
+    m_owner->saveSettings();
     accept();
 }
 

@@ -62,9 +62,9 @@ public:
     void cmdRemoteNode_Click(int Index);
     void cmdRemoteNode_MouseUp(int Index, Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
                                double X, double Y);
-    // Saves every setting after a confirmed call edit; a failure is reported and the
-    // panel keeps running.
-    void saveAfterEdit();
+    // Saves every setting; a failure is reported (message box and stderr) and the result
+    // is false.
+    bool saveSettings();
     // Gives the focus to the invisible focus holder, so no node button keeps the focus
     // rectangle.
     void focusDummy();
