@@ -86,7 +86,7 @@ PanelRun::PanelRun()
     m_watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (m_watch >= 0)
         inotify_add_watch(m_watch, QFile::encodeName(settingsFolder()).constData(),
-                          IN_CLOSE_WRITE | IN_MOVED_TO);
+                          IN_MOVED_TO);
 }
 
 PanelRun::~PanelRun()
@@ -108,6 +108,7 @@ bool PanelRun::start(Display display)
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.setStandardOutputFile(QProcess::nullDevice());
+    m_process.setReadChannel(QProcess::StandardError);
     m_clock.start();
     m_process.start(QStringLiteral(DIALBOARD_PATH), {});
     return m_process.waitForStarted(5000);
@@ -133,6 +134,8 @@ bool PanelRun::exitedWith(int status) const
 
 QStringList PanelRun::errorLines()
 {
+    while (isRunning() && m_process.waitForReadyRead(50))
+        ;
     m_stderr += m_process.readAllStandardError();
     QStringList lines;
     const QString prefix = QStringLiteral("dialboard: ");
@@ -179,23 +182,24 @@ WId PanelRun::waitForPanel(int timeoutMs) const
 bool PanelRun::messageBoxShows(WId box, const QString &text) const
 {
     // X offers no way to read a label's text, so a box with that text is put up here, in
-    // the same style and fonts, and its text area compared pixel by pixel with the one on
-    // the screen.
+    // the same style and fonts, away from the program's box, and its text area compared
+    // pixel by pixel with the one the program shows. The program's box is taken first,
+    // while it is on top.
+    QScreen *screen = QGuiApplication::primaryScreen();
+    const QImage shown = screen->grabWindow(box).toImage();
     QMessageBox reference(QMessageBox::Critical, QStringLiteral("Dialboard"), text, QMessageBox::Ok);
+    reference.move(0, 0);
     reference.show();
     if (!QTest::qWaitForWindowExposed(&reference))
         return false;
     QTest::qWait(200);
     const auto *label = reference.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
-    if (!label)
+    const QImage expected = screen->grabWindow(reference.winId()).toImage();
+    reference.hide();
+    if (!label || shown.size() != expected.size())
         return false;
     const QRect area = label->geometry();
-    QScreen *screen = QGuiApplication::primaryScreen();
-    const QImage expected = screen->grabWindow(reference.winId(), area.x(), area.y(), area.width(), area.height()).toImage();
-    const QImage shown = screen->grabWindow(box, area.x(), area.y(), area.width(), area.height()).toImage();
-    const QSize size = reference.size();
-    reference.hide();
-    return clientSize(box) == size && shown == expected;
+    return shown.copy(area) == expected.copy(area);
 }
 
 void PanelRun::key(WId window, const QString &keys) const
@@ -263,6 +267,8 @@ bool PanelRun::settingsUntouched() const
     return file.open(QIODevice::ReadOnly) && file.readAll() == m_seed;
 }
 
+// Qt saves a settings file by writing a new one beside it and renaming it into place, so
+// every save is one file moved onto Dialboard.conf.
 int PanelRun::saves()
 {
     alignas(inotify_event) char buffer[4096];

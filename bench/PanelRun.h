@@ -71,7 +71,7 @@ public:
     // --- After the run ---------------------------------------------------------------
     QString settingsPath() const;
     bool settingsUntouched() const;  // byte for byte as seeded
-    // Saves of the settings file seen since the run began (writes and renames onto it).
+    // Saves of the settings file seen since the run began.
     int saves();
     // What is missing from the saved settings: every key of the full set, the seeded
     // calls, and the calls given here (index -> call). Empty when nothing is missing.
