@@ -30,7 +30,7 @@ namespace {
 // What one scenario found.
 struct Result {
     QStringList seen;    // what the user sees, in order
-    QString lost = QStringLiteral("nothing");
+    QString lost;        // what the settings file says afterwards
     QStringList faults;  // expectations not met; none means PASS
     bool skipped = false;
 
@@ -135,8 +135,21 @@ void expectNotFoundEnding(PanelRun &run, Result &result, int boxTimeoutMs)
     recordExit(run, result, 5000);
     result.expect(run.exitedWith(1), QStringLiteral("exit status not 1"));
     result.expect(run.settingsUntouched(), QStringLiteral("settings file changed"));
-    if (!run.settingsUntouched())
-        result.lost = QStringLiteral("settings file rewritten");
+    result.lost = run.settingsUntouched() ? QStringLiteral("nothing: file as seeded")
+                                          : QStringLiteral("settings file rewritten");
+}
+
+// After a clean exit: exactly one save at shutdown, of the full set with the calls kept.
+void expectSavedOnce(PanelRun &run, Result &result, const QHash<int, QString> &calls = {},
+                     int savesBefore = 0)
+{
+    result.expect(run.exitedWith(0), QStringLiteral("no clean exit"));
+    const QString missing = run.missingFromSaved(calls);
+    const int saves = run.saves() - savesBefore;
+    result.lost = missing.isEmpty() ? QStringLiteral("nothing: 45 keys, calls kept, %1 save(s) at exit").arg(saves)
+                                    : missing;
+    result.expect(missing.isEmpty(), QStringLiteral("settings not saved in full"));
+    result.expect(saves == 1, QStringLiteral("%1 saves at shutdown, not 1").arg(saves));
 }
 
 // Closes the panel as EchoLink does and checks the one save that follows.
@@ -145,13 +158,7 @@ void closeWithEchoLink(PanelRun &run, const SimProcess &sim, Result &result,
 {
     sim.control(QStringLiteral("EmitClosing"));
     recordExit(run, result, 3000);
-    result.expect(run.exitedWith(0), QStringLiteral("no clean exit on Closing"));
-    const QString missing = run.missingFromSaved(calls);
-    if (!missing.isEmpty())
-        result.lost = missing;
-    result.expect(missing.isEmpty(), QStringLiteral("settings not saved in full"));
-    result.expect(run.saves() == savesBefore + 1,
-                  QStringLiteral("%1 saves at shutdown, not 1").arg(run.saves() - savesBefore));
+    expectSavedOnce(run, result, calls, savesBefore);
 }
 
 // --- The scenarios ----------------------------------------------------------------------
@@ -328,12 +335,7 @@ Result dyingMidPass()
     run.key(panel, QStringLiteral("alt+F4"));
     result.seen << QStringLiteral("closed with Alt+F4:");
     recordExit(run, result, 3000);
-    result.expect(run.exitedWith(0), QStringLiteral("no clean exit"));
-    const QString missing = run.missingFromSaved();
-    if (!missing.isEmpty())
-        result.lost = missing;
-    result.expect(missing.isEmpty(), QStringLiteral("settings not saved in full"));
-    result.expect(run.saves() == 1, QStringLiteral("%1 saves, not 1").arg(run.saves()));
+    expectSavedOnce(run, result);
     return result;
 }
 
@@ -369,6 +371,8 @@ Result restartedServer()
                                             : QStringLiteral("does NOT show"));
     result.expect(refreshed, QStringLiteral("no refresh reached the new server"));
     result.expect(after != before, QStringLiteral("captions did not follow the new server"));
+    // The panel subscribed to Closing by EchoLink's name, not by the old owner's
+    // connection, so the new owner's Closing reaches it.
     result.seen << QStringLiteral("Closing from the new server:");
     closeWithEchoLink(run, second, result);
     return result;
@@ -430,7 +434,8 @@ Result closingDuringSplash()
     run.start(PanelRun::Display::X);
     QTest::qWait(1500);
     sim.control(QStringLiteral("EmitClosing"));
-    result.seen << QStringLiteral("Closing at %1: %2").arg(seconds(run.msSinceStart()), run.windowNames().join(QStringLiteral(", ")));
+    result.seen << QStringLiteral("Closing at %1, windows: %2; unseen (not yet subscribed), EchoLink gone:")
+                       .arg(seconds(run.msSinceStart()), run.windowNames().join(QStringLiteral(", ")));
     expectNotFoundEnding(run, result, 8000);
     return result;
 }
@@ -451,8 +456,9 @@ Result closingDuringAttachWait()
     recordExit(run, result, 3000);
     result.expect(run.exitedWith(0), QStringLiteral("no clean exit"));
     result.expect(run.settingsUntouched() && run.saves() == 0, QStringLiteral("settings written"));
-    if (!run.settingsUntouched())
-        result.lost = QStringLiteral("settings file rewritten");
+    result.lost = run.settingsUntouched() && run.saves() == 0
+                      ? QStringLiteral("nothing: file as seeded, 0 saves")
+                      : QStringLiteral("settings file rewritten");
     return result;
 }
 
@@ -506,7 +512,13 @@ Result closingWithDialogOpen()
         return result;
     result.seen << QStringLiteral("dialog up with \"K9XYZ\" typed, windows: %1; Closing:")
                        .arg(run.windowNames().join(QStringLiteral(", ")));
-    closeWithEchoLink(run, sim, result);  // the uncommitted edit must not be saved
+    sim.control(QStringLiteral("EmitClosing"));
+    QTest::qWait(300);
+    const QStringList after = run.windowNames();
+    result.seen << QStringLiteral("0.3 s later windows: %1")
+                       .arg(after.isEmpty() ? QStringLiteral("none") : after.join(QStringLiteral(", ")));
+    recordExit(run, result, 3000);
+    expectSavedOnce(run, result);  // NodeCall1 still K1ABC: the uncommitted edit is not saved
     return result;
 }
 
@@ -566,7 +578,7 @@ Result closingWithMessageBoxOpen()
     QFile::remove(folder);
     QDir().rename(folder + QStringLiteral(".aside"), folder);
     result.lost = run.settingsUntouched()
-                      ? QStringLiteral("the unsaved edit K9NEW (reported); seeded file intact")
+                      ? QStringLiteral("the edit K9NEW, which the disk refused (reported twice); seeded file intact")
                       : QStringLiteral("seeded settings file DAMAGED");
     result.expect(run.settingsUntouched(), QStringLiteral("seeded settings file changed"));
     return result;
@@ -659,7 +671,8 @@ int main(int argc, char *argv[])
         const QString verdict = result.skipped ? QStringLiteral("SKIP (no display)")
                                 : result.faults.isEmpty() ? QStringLiteral("PASS")
                                                           : QStringLiteral("FAIL");
-        QString seen = result.seen.join(QStringLiteral("; "));
+        QString seen = result.seen.join(QStringLiteral("; ")).replace(TestEnvironment::configHome(),
+                                                                      QStringLiteral("$XDG_CONFIG_HOME"));
         if (!result.faults.isEmpty())
             seen += QStringLiteral(" -- FAULT: ") + result.faults.join(QStringLiteral("; "));
         note(QStringLiteral("  %1 in %2: %3").arg(verdict, seconds(clock.elapsed()), seen));
