@@ -4,7 +4,11 @@
 #      (build-asan/), stopping at the first report;
 #   2. a soak of 10,000 caption refreshes against the stand-in with links changing at
 #      random, every caption checked, resident memory growth at most 1 MiB;
-#   3. the fuzz targets for the settings text forms and settings files, built with clang
+#   3. the fault matrix: the real program end to end against a missing, half-present,
+#      hung, killed, replaced or impersonated EchoLink, and EchoLink closing during each
+#      wait, the dialog and a message box, on a display with a window manager; one table
+#      of what the user sees and what, if anything, was lost;
+#   4. the fuzz targets for the settings text forms and settings files, built with clang
 #      and libFuzzer (build-fuzz/), each for a bounded time.
 #
 #   scripts/reliability.sh [--quick]    (--quick: 1,000 soak passes, 10 s per fuzz target)
@@ -47,7 +51,15 @@ else
   done_step soak FAILED
 fi
 
-# --- 3. Fuzzing -----------------------------------------------------------------------
+# --- 3. Fault matrix -------------------------------------------------------------------
+step "fault matrix: the real program against EchoLink failing in every way"
+if on_display build/bench/fault_matrix; then
+  done_step "fault matrix" passed
+else
+  done_step "fault matrix" FAILED
+fi
+
+# --- 4. Fuzzing -----------------------------------------------------------------------
 step "fuzzing the settings text forms and settings files, $fuzz_seconds s each"
 fuzz_targets=(fuzz_textforms fuzz_settings_file)
 for p in clang libclang-rt-14-dev; do
