@@ -546,10 +546,14 @@ Result closingWithMessageBoxOpen()
     result.expect(firstBox != 0, QStringLiteral("no report of the failed save"));
     if (!firstBox)
         return result;
-    // The report's text, as the program also writes it to standard error in one line.
-    const QString editReport = run.errorLines().value(0).replace(
-        QStringLiteral("could not be saved. "), QStringLiteral("could not be saved.\n"));
-    result.expect(recordBox(run, firstBox, editReport, result, QStringLiteral("after the edit,")),
+    // Both reports of a failed save read the same; the program also writes the reason
+    // to standard error, in one line.
+    static const QRegularExpression saveLine(QStringLiteral("^cannot save the settings: "));
+    const auto saveReport = [&run] {
+        return QStringLiteral("Dialboard could not save its settings.\r\n")
+               + run.errorLines().filter(saveLine).value(0).remove(saveLine);
+    };
+    result.expect(recordBox(run, firstBox, saveReport(), result, QStringLiteral("after the edit,")),
                   QStringLiteral("report of the failed save not shown"));
     sim.control(QStringLiteral("EmitClosing"));
     QTest::qWait(1500);
@@ -561,12 +565,8 @@ Result closingWithMessageBoxOpen()
             box = run.waitForWindow(MessageBoxTitle, 1000);
         if (!box)
             break;
-        if (box != firstBox) {
-            static const QRegularExpression shutdownLine(QStringLiteral("^cannot save the settings: "));
-            const QString reason = run.errorLines().filter(shutdownLine).value(0).remove(shutdownLine);
-            recordBox(run, box, QStringLiteral("Dialboard could not save its settings.\r\n") + reason,
-                      result, QStringLiteral("then"));
-        }
+        if (box != firstBox)
+            recordBox(run, box, saveReport(), result, QStringLiteral("then"));
         result.seen << QStringLiteral("Enter");
         run.key(box, QStringLiteral("Return"));
         QTest::qWait(500);
