@@ -14,12 +14,6 @@ namespace {
 constexpr int ClientWidth = 4215;
 constexpr int ClientHeight = 2430;
 
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(Twips::toPixels(left), Twips::toPixels(top), Twips::toPixels(width),
-                 Twips::toPixels(height));
-}
-
 }  // namespace
 
 // A splash-type window: the window manager gives it no title bar and no taskbar entry.
@@ -32,13 +26,13 @@ frmSplash::frmSplash(QWidget *parent)
 
     Frame1 = new QGroupBox(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(twipsRect(120, 0, 3975, 2310));
+    Frame1->setGeometry(Twips::toPixels(120, 0, 3975, 2310));
 
     // The picture at its natural size inside a 2-pixel sunken border: 249 x 97 pixels
     // for a 245 x 93 picture, nothing scaled or cropped.
     Picture1 = new QLabel(Frame1);
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(twipsRect(120, 240, 3735, 1455));
+    Picture1->setGeometry(Twips::toPixels(120, 240, 3735, 1455));
     Picture1->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Picture1->setPixmap(QPixmap(QStringLiteral(":/splash.jpg")));
@@ -48,7 +42,7 @@ frmSplash::frmSplash(QWidget *parent)
     font.setWeight(QFont::Normal);
     Label1 = new QLabel(QStringLiteral("Dialboard By Orvane"), Frame1);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(twipsRect(120, 1860, 3675, 270));
+    Label1->setGeometry(Twips::toPixels(120, 1860, 3675, 270));
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setFont(font);
 

@@ -18,6 +18,11 @@ int toPixels(double twips)
     return static_cast<int>(std::lround(twips / perPixel()));
 }
 
+QRect toPixels(int left, int top, int width, int height)
+{
+    return QRect(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
+}
+
 double fromPixels(int pixels)
 {
     return pixels * perPixel();

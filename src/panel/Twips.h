@@ -3,10 +3,14 @@
 // the pixel at 96 dots per inch).
 #pragma once
 
+#include <QRect>
+
 namespace Twips {
 
 double perPixel();
 int toPixels(double twips);
+// A rectangle given in twips (left, top, width, height), in pixels.
+QRect toPixels(int left, int top, int width, int height);
 double fromPixels(int pixels);
 
 }  // namespace Twips

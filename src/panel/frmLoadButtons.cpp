@@ -13,12 +13,6 @@ using Module1::NodeCalls;
 
 namespace {
 
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(Twips::toPixels(left), Twips::toPixels(top), Twips::toPixels(width),
-                 Twips::toPixels(height));
-}
-
 // What OK stores: the text without surrounding blanks, in upper case (Unicode-aware).
 QString committedCall(const QString &text)
 {
@@ -43,7 +37,7 @@ frmLoadButtons::frmLoadButtons(frmMain *owner)
 
     tbCall = new QLineEdit(this);
     tbCall->setObjectName(QStringLiteral("tbCall"));
-    tbCall->setGeometry(twipsRect(180, 120, 2055, 315));
+    tbCall->setGeometry(Twips::toPixels(180, 120, 2055, 315));
     tbCall->setFont(font);
     tbCall->setMaxLength(std::numeric_limits<int>::max());
     tbCall->installEventFilter(this);
@@ -51,7 +45,7 @@ frmLoadButtons::frmLoadButtons(frmMain *owner)
     // Neither the default nor the cancel button: Enter is handled by the text box alone.
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(twipsRect(2460, 120, 675, 315));
+    cmdOK->setGeometry(Twips::toPixels(2460, 120, 675, 315));
     cmdOK->setFont(font);
     cmdOK->setAutoDefault(false);
     cmdOK->setDefault(false);

@@ -32,8 +32,7 @@ QRect buttonRect(int index)
 {
     const bool left = index < Rows;
     const int row = left ? index : NodeButtonCount - 1 - index;
-    return QRect(Twips::toPixels(left ? 0 : RightColumnLeft), Twips::toPixels(ButtonHeight * row),
-                 Twips::toPixels(ButtonWidth), Twips::toPixels(ButtonHeight));
+    return Twips::toPixels(left ? 0 : RightColumnLeft, ButtonHeight * row, ButtonWidth, ButtonHeight);
 }
 
 // A twips position the window can take, or an exception like a refused property value.
