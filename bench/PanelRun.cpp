@@ -1,6 +1,8 @@
 #include "PanelRun.h"
 
+#include "Desktop.h"
 #include "TestEnvironment.h"
+#include "X11Probe.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,20 +25,6 @@ constexpr int ButtonWidth = 99;   // pixels at 96 DPI
 constexpr int ButtonHeight = 20;
 constexpr int SmallArea = 60;     // button area of the small view
 
-QString run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(10000))
-        return {};
-    return QString::fromLocal8Bit(process.readAllStandardOutput());
-}
-
-QString xdotool(const QStringList &arguments)
-{
-    return run(QStringLiteral("xdotool"), arguments);
-}
-
 QString settingsFolder()
 {
     return TestEnvironment::configHome() + QStringLiteral("/Dialboard");
@@ -44,29 +32,14 @@ QString settingsFolder()
 
 bool isSplash(WId window)
 {
-    return run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window),
-                                         QStringLiteral("_NET_WM_WINDOW_TYPE")})
-        .contains(QStringLiteral("_NET_WM_WINDOW_TYPE_SPLASH"));
+    return X11Probe::windowTypes(window).contains(QStringLiteral("_NET_WM_WINDOW_TYPE_SPLASH"));
 }
 
-QList<WId> visibleWindowsOf(qint64 pid)
+// Brings the window to the front and gives it the keyboard, before input is sent to it.
+void activate(WId window)
 {
-    QList<WId> windows;
-    const QString out = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                 QStringLiteral("--pid"), QString::number(pid)});
-    for (const QString &line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        windows << line.trimmed().toULongLong();
-    return windows;
-}
-
-QString titleOf(WId window)
-{
-    return xdotool({QStringLiteral("getwindowname"), QString::number(window)}).trimmed();
-}
-
-void movePointerAway()
-{
-    xdotool({QStringLiteral("mousemove"), QStringLiteral("1270"), QStringLiteral("1010")});
+    X11Probe::runTool(QStringLiteral("xdotool"),
+                      {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)});
 }
 
 }  // namespace
@@ -150,8 +123,8 @@ QStringList PanelRun::windowNames() const
     QStringList names;
     if (!isRunning())
         return names;
-    for (const WId window : visibleWindowsOf(pid())) {
-        const QString title = titleOf(window);
+    for (const WId window : Desktop::visibleWindowsOf(pid())) {
+        const QString title = Desktop::title(window);
         if (isSplash(window))
             names << QStringLiteral("[splash]");
         else
@@ -165,8 +138,8 @@ WId PanelRun::waitForWindow(const QRegularExpression &title, int timeoutMs, WId 
     QElapsedTimer clock;
     clock.start();
     do {
-        for (const WId window : visibleWindowsOf(pid()))
-            if (window != other && !isSplash(window) && title.match(titleOf(window)).hasMatch())
+        for (const WId window : Desktop::visibleWindowsOf(pid()))
+            if (window != other && !isSplash(window) && title.match(Desktop::title(window)).hasMatch())
                 return window;
         QTest::qWait(50);
     } while (clock.elapsed() < timeoutMs && isRunning());
@@ -205,22 +178,20 @@ bool PanelRun::messageBoxShows(WId box, const QString &text) const
 void PanelRun::key(WId window, const QString &keys) const
 {
     if (window)
-        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)});
-    xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--clearmodifiers")}
-            + keys.split(QLatin1Char(' ')));
+        activate(window);
+    Desktop::key(keys);
 }
 
 void PanelRun::type(WId window, const QString &text) const
 {
-    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)});
-    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text});
+    activate(window);
+    Desktop::type(text);
 }
 
 void PanelRun::click(WId panel, int x, int y, int button) const
 {
-    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(panel)});
-    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(panel),
-             QString::number(x), QString::number(y), QStringLiteral("click"), QString::number(button)});
+    activate(panel);
+    Desktop::click(Desktop::clientGeometry(panel).topLeft() + QPoint(x, y), button);
 }
 
 void PanelRun::rightClickButton(WId panel, int index) const
@@ -234,10 +205,7 @@ void PanelRun::rightClickButton(WId panel, int index) const
 
 QSize PanelRun::clientSize(WId panel) const
 {
-    const QString out = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(panel)});
-    static const QRegularExpression width(QStringLiteral("Width: (\\d+)"));
-    static const QRegularExpression height(QStringLiteral("Height: (\\d+)"));
-    return QSize(width.match(out).captured(1).toInt(), height.match(out).captured(1).toInt());
+    return Desktop::clientGeometry(panel).size();
 }
 
 int PanelRun::menuBarHeight(WId panel) const
@@ -250,7 +218,7 @@ int PanelRun::menuBarHeight(WId panel) const
 
 QImage PanelRun::buttonArea(WId panel) const
 {
-    movePointerAway();
+    Desktop::parkPointer();
     QTest::qWait(200);
     QScreen *screen = QGuiApplication::primaryScreen();
     return screen->grabWindow(panel, 0, menuBarHeight(panel), 2 * ButtonWidth + 1, SmallArea).toImage();

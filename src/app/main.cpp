@@ -18,6 +18,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Dialboard"));
     QApplication::setApplicationName(QStringLiteral("Dialboard"));
+    // Ties the windows to the installed desktop entry (its icon and name in the shell).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.dialboard.Dialboard"));
 
     // Loading the panel runs the whole start-up; it is shown only after.
     frmMain window;

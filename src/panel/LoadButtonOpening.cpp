@@ -1,6 +1,4 @@
-// Opening the Load Button dialog with a right click on a node button, and the save that
-// follows a confirmed edit.
-#include "app/ErrorReport.h"
+// Opening the Load Button dialog with a right click on a node button.
 #include "panel/frmLoadButtons.h"
 #include "panel/frmMain.h"
 #include "prefs/Topmost.h"
@@ -28,19 +26,4 @@ void frmMain::cmdRemoteNode_MouseUp(int Index, Qt::MouseButton Button, Qt::Keybo
         return;
     if (mnuOnTop->isChecked())
         OnTop->start();
-}
-
-// A failed save is reported, never silent. After an edit it does not end the panel:
-// the new call stays in the table and on its button, and the next save tries again.
-bool frmMain::saveSettings()
-{
-    try {
-        PutRegSettings();
-        return true;
-    } catch (const std::exception &error) {
-        const QString reason = QString::fromLocal8Bit(error.what());
-        ErrorReport::report(QStringLiteral("Dialboard could not save its settings.\r\n") + reason,
-                            QStringLiteral("cannot save the settings: ") + reason);
-        return false;
-    }
 }

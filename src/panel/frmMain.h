@@ -62,9 +62,6 @@ public:
     void cmdRemoteNode_Click(int Index);
     void cmdRemoteNode_MouseUp(int Index, Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
                                double X, double Y);
-    // Saves every setting; a failure is reported (message box and stderr) and the result
-    // is false.
-    bool saveSettings();
     // Gives the focus to the invisible focus holder, so no node button keeps the focus
     // rectangle.
     void focusDummy();
@@ -72,6 +69,9 @@ public:
     // --- Settings and Options menu (prefs/) --------------------------------------------
     void GetRegSettings();
     void PutRegSettings();
+    // Saves every setting; a failure is reported (message box and stderr) and the result
+    // is false.
+    bool saveSettings();
     void mnuOnTop_Click();
     void mnuViewLarge_Click();
     void mnuViewSmall_Click();

@@ -1,6 +1,7 @@
 // Loading and saving the panel's settings: window position, the Options menu and the
 // 40 node calls, under the keys ScrnTop, ScrnLeft, OnTop, ViewLarge, ViewSmall and
 // NodeCall0 ... NodeCall39.
+#include "app/ErrorReport.h"
 #include "panel/frmMain.h"
 #include "prefs/SettingsStore.h"
 #include "prefs/TextForms.h"
@@ -76,4 +77,19 @@ void frmMain::PutRegSettings()
     for (int i = 0; i < Module1::NodeButtonCount; ++i)
         store.write(nodeCallKey(i), NodeCalls[i]);
     store.save();
+}
+
+// A failed save is reported, never silent. After an edit it does not end the panel:
+// the new call stays in the table and on its button, and the next save tries again.
+bool frmMain::saveSettings()
+{
+    try {
+        PutRegSettings();
+        return true;
+    } catch (const std::exception &error) {
+        const QString reason = QString::fromLocal8Bit(error.what());
+        ErrorReport::report(QStringLiteral("Dialboard could not save its settings.\r\n") + reason,
+                            QStringLiteral("cannot save the settings: ") + reason);
+        return false;
+    }
 }

@@ -5,15 +5,6 @@
 
 namespace {
 
-QString run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(5000))
-        return {};
-    return QString::fromLocal8Bit(process.readAllStandardOutput());
-}
-
 QString hex(WId window)
 {
     return QStringLiteral("0x") + QString::number(window, 16);
@@ -31,17 +22,29 @@ QStringList atoms(const QString &value)
 
 namespace X11Probe {
 
+QString runTool(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return {};
+    }
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
 bool haveWindowManager()
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY") || qgetenv("QT_QPA_PLATFORM") != "xcb")
         return false;
-    return run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+    return runTool(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
         .contains(QStringLiteral("window id"));
 }
 
 QString property(WId window, const QString &name)
 {
-    const QString out = run(QStringLiteral("xprop"), {QStringLiteral("-id"), hex(window), name});
+    const QString out = runTool(QStringLiteral("xprop"), {QStringLiteral("-id"), hex(window), name});
     const int eq = out.indexOf(QLatin1Char('='));
     return eq < 0 ? QString() : out.mid(eq + 1).trimmed();
 }
@@ -58,7 +61,7 @@ QStringList windowTypes(WId window)
 
 QList<WId> stackingOrder()
 {
-    const QString out = run(QStringLiteral("xprop"),
+    const QString out = runTool(QStringLiteral("xprop"),
                             {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")});
     QList<WId> windows;
     static const QRegularExpression id(QStringLiteral("0x[0-9a-fA-F]+"));
@@ -69,14 +72,14 @@ QList<WId> stackingOrder()
 
 QString mapState(WId window)
 {
-    const QString out = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), hex(window)});
+    const QString out = runTool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), hex(window)});
     static const QRegularExpression state(QStringLiteral("Map State: (\\w+)"));
     return state.match(out).captured(1);
 }
 
 QRect frameGeometry(WId window)
 {
-    const QString out = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), hex(window)});
+    const QString out = runTool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), hex(window)});
     const auto number = [&out](const QString &label) {
         const QRegularExpression re(label + QStringLiteral(":\\s+(-?\\d+)"));
         return re.match(out).captured(1).toInt();
@@ -92,7 +95,7 @@ QRect frameGeometry(WId window)
 
 QList<WId> windowsNamed(const QString &title)
 {
-    const QString out = run(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
+    const QString out = runTool(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
     QList<WId> windows;
     const QString quoted = QLatin1Char('"') + title + QLatin1Char('"');
     for (const QString &line : out.split(QLatin1Char('\n'))) {

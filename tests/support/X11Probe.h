@@ -9,6 +9,9 @@
 
 namespace X11Probe {
 
+// Runs an X tool and returns what it printed; empty when it failed or took over 10 s.
+QString runTool(const QString &program, const QStringList &arguments);
+
 // True when the tests run on X with a window manager (DISPLAY set and a manager
 // announced on the root window).
 bool haveWindowManager();

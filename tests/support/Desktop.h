@@ -21,8 +21,8 @@ void click(QPoint screenPosition, int button = 1);
 // Parks the pointer in the screen's bottom-right corner, over no window of the test, so
 // no button is drawn hovered.
 void parkPointer();
-// Key presses to whichever window has the keyboard focus, as xdotool names them
-// ("Return", "ctrl+a").
+// Key presses to whichever window has the keyboard focus, as xdotool names them,
+// separated by blanks ("Return", "ctrl+a Delete").
 void key(const QString &keys);
 // Types text into whichever window has the keyboard focus.
 void type(const QString &text);

@@ -8,22 +8,21 @@
 
 namespace {
 
-// Runs a tool and returns what it printed; empty when it failed or took over 10 s.
-QByteArray run(const QString &program, const QStringList &arguments, bool *ok = nullptr)
+// ImageMagick's import, whose output is a picture: its bytes, and whether it succeeded.
+QByteArray import(const QStringList &arguments, bool *ok)
 {
     QProcess process;
-    process.start(program, arguments);
+    process.start(QStringLiteral("import"), QStringList{QStringLiteral("-silent")} + arguments);
     const bool finished = process.waitForFinished(10000);
     if (!finished)
         process.kill();
-    if (ok)
-        *ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    *ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     return process.readAllStandardOutput();
 }
 
 QString xdotool(const QStringList &arguments)
 {
-    return QString::fromLocal8Bit(run(QStringLiteral("xdotool"), arguments));
+    return X11Probe::runTool(QStringLiteral("xdotool"), arguments);
 }
 
 QString hex(WId window)
@@ -33,7 +32,7 @@ QString hex(WId window)
 
 QString xwininfo(const QStringList &arguments)
 {
-    return QString::fromLocal8Bit(run(QStringLiteral("xwininfo"), arguments));
+    return X11Probe::runTool(QStringLiteral("xwininfo"), arguments);
 }
 
 int field(const QString &text, const QString &label)
@@ -71,7 +70,8 @@ void parkPointer()
 
 void key(const QString &keys)
 {
-    xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("30"), keys});
+    xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("30")}
+            + keys.split(QLatin1Char(' '), Qt::SkipEmptyParts));
 }
 
 void type(const QString &text)
@@ -114,12 +114,9 @@ QRect clientGeometry(WId window)
 
 QMargins frameExtents(WId window)
 {
-    const QString out = QString::fromLocal8Bit(
-        run(QStringLiteral("xprop"), {QStringLiteral("-id"), hex(window), QStringLiteral("_NET_FRAME_EXTENTS")}));
-    const int eq = out.indexOf(QLatin1Char('='));
-    if (eq < 0)
+    const QStringList v = X11Probe::property(window, QStringLiteral("_NET_FRAME_EXTENTS")).split(QLatin1Char(','));
+    if (v.size() < 4)
         return {};
-    const QStringList v = out.mid(eq + 1).split(QLatin1Char(','));
     // left, right, top, bottom
     return QMargins(v.value(0).trimmed().toInt(), v.value(2).trimmed().toInt(),
                     v.value(1).trimmed().toInt(), v.value(3).trimmed().toInt());
@@ -139,18 +136,14 @@ WId activeWindow()
 QImage grab(WId window)
 {
     bool ok = false;
-    const QByteArray png = run(QStringLiteral("import"),
-                               {QStringLiteral("-silent"), QStringLiteral("-window"), hex(window),
-                                QStringLiteral("png:-")},
-                               &ok);
+    const QByteArray png = import({QStringLiteral("-window"), hex(window), QStringLiteral("png:-")}, &ok);
     return ok ? QImage::fromData(png, "PNG").convertToFormat(QImage::Format_RGB32) : QImage();
 }
 
 bool saveScreenshot(const QString &path)
 {
     bool ok = false;
-    run(QStringLiteral("import"),
-        {QStringLiteral("-silent"), QStringLiteral("-window"), QStringLiteral("root"), path}, &ok);
+    import({QStringLiteral("-window"), QStringLiteral("root"), path}, &ok);
     return ok;
 }
 
