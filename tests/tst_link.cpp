@@ -1,5 +1,6 @@
 // The panel against the EchoLink stand-in on a private bus: attaching, the caption
 // refresh, the click that links and unlinks, and the Closing event.
+#include "LoadButtonDriver.h"
 #include "SimProcess.h"
 #include "TestEnvironment.h"
 #include "echolink/AutomationContract.h"
@@ -210,6 +211,7 @@ void tst_link::onlyTheLeftButtonLinks()
     attach(w);
     showActive(w);
     QTest::mouseClick(w.cmdRemoteNode[2], Qt::MiddleButton);
+    QVERIFY(editButton(w, 2, [](frmLoadButtons *) {}));  // a right click opens the dialog only
     QCOMPARE(sim->calls(), QStringList());
 }
 
