@@ -9,7 +9,7 @@
 #include "BenchReport.h"
 #include "SimProcess.h"
 #include "TestEnvironment.h"
-#include "echolink/AutomationContract.h"
+#include "automation/AutomationContract.h"
 #include "panel/frmMain.h"
 
 #include <QApplication>

@@ -11,7 +11,7 @@
 #include "PanelRun.h"
 #include "SimProcess.h"
 #include "TestEnvironment.h"
-#include "echolink/AutomationContract.h"
+#include "automation/AutomationContract.h"
 
 #include <QApplication>
 #include <QDBusConnection>

@@ -3,8 +3,8 @@
 #include "LoadButtonDriver.h"
 #include "SimProcess.h"
 #include "TestEnvironment.h"
-#include "echolink/AutomationContract.h"
-#include "echolink/AutomationError.h"
+#include "automation/AutomationContract.h"
+#include "automation/AutomationError.h"
 #include "panel/frmMain.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // The settings store on real files in the test's configuration home: the text forms,
 // loading into a fresh panel, saving from it, damaged files and concurrent saves.
 #include "TestEnvironment.h"
-#include "echolink/globals.h"
+#include "automation/globals.h"
 #include "panel/frmMain.h"
 #include "prefs/SettingsError.h"
 #include "prefs/SettingsStore.h"

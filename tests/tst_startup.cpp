@@ -6,7 +6,7 @@
 #include "TestEnvironment.h"
 #include "app/ErrorReport.h"
 #include "app/frmSplash.h"
-#include "echolink/AutomationContract.h"
+#include "automation/AutomationContract.h"
 #include "panel/frmMain.h"
 
 #include <QAbstractButton>

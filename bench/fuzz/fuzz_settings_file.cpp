@@ -3,7 +3,7 @@
 // fails or crashes whatever the file holds; the save always succeeds in a writable
 // place; and what the first panel loaded survives the save exactly: the 40 calls, the
 // Options menu marks and the height.
-#include "echolink/globals.h"
+#include "automation/globals.h"
 #include "panel/frmMain.h"
 #include "prefs/SettingsError.h"
 #include "prefs/SettingsStore.h"

@@ -3,8 +3,8 @@
 #include "app/ErrorReport.h"
 #include "app/WaitTimer.h"
 #include "app/frmSplash.h"
-#include "echolink/AutomationError.h"
-#include "echolink/globals.h"
+#include "automation/AutomationError.h"
+#include "automation/globals.h"
 #include "panel/frmMain.h"
 
 #include <QCloseEvent>

@@ -1,5 +1,5 @@
 // Captions from the node call table, and the click that links or unlinks a node.
-#include "echolink/AutomationError.h"
+#include "automation/AutomationError.h"
 #include "panel/frmMain.h"
 
 #include <QTimer>

@@ -5,7 +5,7 @@
 // the settings and Options menu in prefs/, start-up and shutdown in app/.
 #pragma once
 
-#include "echolink/EchoLinkObjects.h"
+#include "automation/EchoLinkObjects.h"
 #include "panel/Module1.h"
 
 #include <QMainWindow>

@@ -1,6 +1,6 @@
 #include "prefs/SettingsStore.h"
 
-#include "echolink/globals.h"
+#include "automation/globals.h"
 #include "prefs/SettingsError.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "SimProcess.h"
 
-#include "echolink/AutomationContract.h"
+#include "automation/AutomationContract.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -1,7 +1,7 @@
 #include "AutomationService.h"
 
 #include "Station.h"
-#include "echolink/AutomationContract.h"
+#include "automation/AutomationContract.h"
 
 #include <QCoreApplication>
 #include <QDBusError>
@@ -17,7 +17,7 @@ enum class Call { Unknown, Connect, Disconnect, IsConnected, Callsign, Introspec
 
 // Which call a message to the object makes; Unknown for a member the object does not
 // have or arguments of the wrong types.
-Call callOf(const AutomationObject &object, const QDBusMessage &message)
+Call callOf(const ServedObject &object, const QDBusMessage &message)
 {
     const QString member = message.member();
     const QString signature = message.signature();
@@ -61,7 +61,7 @@ QString logLine(Call call, const QDBusMessage &message)
 
 }  // namespace
 
-AutomationObject::AutomationObject(AutomationService &service, const QString &interfaceName,
+ServedObject::ServedObject(AutomationService &service, const QString &interfaceName,
                                    const QString &membersXml, QObject *parent)
     : QDBusVirtualObject(parent),
       m_service(service),
@@ -70,13 +70,13 @@ AutomationObject::AutomationObject(AutomationService &service, const QString &in
 {
 }
 
-QString AutomationObject::interfaceXml() const
+QString ServedObject::interfaceXml() const
 {
     return QStringLiteral("  <interface name=\"%1\">\n%2  </interface>\n")
         .arg(m_interfaceName, m_membersXml);
 }
 
-QString AutomationObject::introspectionXml() const
+QString ServedObject::introspectionXml() const
 {
     return QStringLiteral(
                "<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\"\n"
@@ -92,13 +92,13 @@ QString AutomationObject::introspectionXml() const
                  .arg(IntrospectableInterface);
 }
 
-QString AutomationObject::introspect(const QString &) const
+QString ServedObject::introspect(const QString &) const
 {
     // Only used if QtDBus ever introspects without asking handleMessage() first.
     return interfaceXml();
 }
 
-bool AutomationObject::handleMessage(const QDBusMessage &message, const QDBusConnection &)
+bool ServedObject::handleMessage(const QDBusMessage &message, const QDBusConnection &)
 {
     return m_service.receive(*this, message);
 }
@@ -136,7 +136,7 @@ bool AutomationService::registerObjects(bool withSetupConfig, bool withSysopConf
                                            .arg(QLatin1String(Automation::CallsignMethod));
 
     auto put = [this](const char *path, const char *interfaceName, const QString &members) {
-        auto *object = new AutomationObject(*this, QLatin1String(interfaceName), members, this);
+        auto *object = new ServedObject(*this, QLatin1String(interfaceName), members, this);
         return m_bus.registerVirtualObject(QLatin1String(path), object,
                                            QDBusConnection::SingleNode);
     };
@@ -148,7 +148,7 @@ bool AutomationService::registerObjects(bool withSetupConfig, bool withSysopConf
                || put(Automation::SysopConfigPath, Automation::SysopConfigInterface, QString()));
 }
 
-bool AutomationService::receive(const AutomationObject &object, const QDBusMessage &message)
+bool AutomationService::receive(const ServedObject &object, const QDBusMessage &message)
 {
     const Call call = callOf(object, message);
     if (call != Call::Introspect && !message.interface().isEmpty()
@@ -209,7 +209,7 @@ void AutomationService::answer(const HeldCall &call)
         m_bus.send(reply);
 }
 
-QDBusMessage AutomationService::carryOut(const AutomationObject &object,
+QDBusMessage AutomationService::carryOut(const ServedObject &object,
                                          const QDBusMessage &message)
 {
     const QList<QVariant> args = message.arguments();

@@ -16,11 +16,11 @@ class Station;
 
 // One automation object (/EchoLink, /SetupConfig or /SysopConfig). It answers nothing
 // itself: every message goes to the service, which may fail it or hold it back.
-class AutomationObject : public QDBusVirtualObject
+class ServedObject : public QDBusVirtualObject
 {
 public:
-    AutomationObject(AutomationService &service, const QString &interfaceName,
-                     const QString &membersXml, QObject *parent);
+    ServedObject(AutomationService &service, const QString &interfaceName,
+                 const QString &membersXml, QObject *parent);
 
     QString interfaceName() const { return m_interfaceName; }
     // The whole introspection document of the object.
@@ -50,7 +50,7 @@ public:
 
     // Takes a message addressed to an automation object. Returns false for messages the
     // object leaves to QtDBus (standard interfaces other than Introspectable).
-    bool receive(const AutomationObject &object, const QDBusMessage &message);
+    bool receive(const ServedObject &object, const QDBusMessage &message);
 
     QStringList calls() const { return m_calls; }
     void clearCalls() { m_calls.clear(); }
@@ -68,12 +68,12 @@ private:
     struct HeldCall
     {
         QDBusMessage message;
-        const AutomationObject *object;
+        const ServedObject *object;
         bool fail;
     };
 
     void answer(const HeldCall &call);
-    QDBusMessage carryOut(const AutomationObject &object, const QDBusMessage &message);
+    QDBusMessage carryOut(const ServedObject &object, const QDBusMessage &message);
     void releaseHeld();
 
     Station &m_station;

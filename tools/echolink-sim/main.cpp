@@ -5,7 +5,7 @@
 #include "Control.h"
 #include "SimWindow.h"
 #include "Station.h"
-#include "echolink/AutomationContract.h"
+#include "automation/AutomationContract.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,6 +1,6 @@
-#include "echolink/EchoLinkObjects.h"
+#include "automation/EchoLinkObjects.h"
 
-#include "echolink/AutomationContract.h"
+#include "automation/AutomationContract.h"
 
 using namespace Automation;
 

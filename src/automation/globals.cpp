@@ -1,4 +1,4 @@
-#include "echolink/globals.h"
+#include "automation/globals.h"
 
 namespace globals {
 

@@ -3,7 +3,7 @@
 // held but never called.
 #pragma once
 
-#include "echolink/AutomationObject.h"
+#include "automation/AutomationObject.h"
 
 #include <QObject>
 

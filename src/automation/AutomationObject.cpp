@@ -1,7 +1,7 @@
-#include "echolink/AutomationObject.h"
+#include "automation/AutomationObject.h"
 
-#include "echolink/AutomationContract.h"
-#include "echolink/AutomationError.h"
+#include "automation/AutomationContract.h"
+#include "automation/AutomationError.h"
 
 #include <QDBusError>
 

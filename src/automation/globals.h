@@ -2,7 +2,7 @@
 // during start-up and live until the process ends.
 #pragma once
 
-#include "echolink/EchoLinkObjects.h"
+#include "automation/EchoLinkObjects.h"
 
 #include <QString>
 #include <memory>
