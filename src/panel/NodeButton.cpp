@@ -1,0 +1,94 @@
+#include "panel/NodeButton.h"
+
+#include "panel/NodeButtonAccessible.h"
+
+#include <QAccessible>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+NodeButton::NodeButton(int index, QWidget *parent) : QPushButton(parent), m_index(index)
+{
+    NodeButtonAccessible::install();
+    setObjectName(QStringLiteral("cmdRemoteNode%1").arg(index));
+    setAutoDefault(false);
+    updateToolTip();
+}
+
+QString NodeButton::caption() const
+{
+    return m_linked ? QLatin1Char('*') + m_call : m_call;
+}
+
+void NodeButton::setCall(const QString &call)
+{
+    if (call == m_call)
+        return;
+    m_call = call;
+    updateCaption();  // the caption's change tells assistive technology the new name
+    updateToolTip();
+}
+
+void NodeButton::setLinked(bool linked)
+{
+    if (linked == m_linked)
+        return;
+    m_linked = linked;
+    updateCaption();
+    updateToolTip();
+    update();
+
+    QAccessible::State changed;
+    changed.checked = true;
+    changed.checkable = true;
+    QAccessibleStateChangeEvent stateChange(this, changed);
+    QAccessible::updateAccessibility(&stateChange);
+    QAccessibleEvent descriptionChange(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&descriptionChange);
+}
+
+QString NodeButton::accessibleName() const
+{
+    return m_call.isEmpty() ? tr("Empty button %1").arg(m_index + 1) : m_call;
+}
+
+QString NodeButton::linkDescription() const
+{
+    return m_linked ? tr("linked") : tr("not linked");
+}
+
+bool NodeButton::isShowing() const
+{
+    return isVisible() && !visibleRegion().isEmpty();
+}
+
+void NodeButton::updateCaption()
+{
+    QString shown = caption();
+    setText(shown.replace(QLatin1Char('&'), QStringLiteral("&&")));
+}
+
+// Rich text with the call escaped, so a call that looks like markup shows as typed.
+void NodeButton::updateToolTip()
+{
+    QString lines;
+    if (m_call.isEmpty()) {
+        lines = tr("Right-click to set a call") + QStringLiteral("<br>")
+                + tr("(from the keyboard: the context-menu key or Shift+F10)");
+    } else {
+        lines = m_call.toHtmlEscaped() + QStringLiteral(" \u2014 ") + linkDescription()
+                + QStringLiteral("<br>") + (m_linked ? tr("Click to drop") : tr("Click to link"))
+                + QStringLiteral("<br>") + tr("Right-click to change");
+    }
+    setToolTip(QStringLiteral("<qt>") + lines + QStringLiteral("</qt>"));
+}
+
+// A plain push button, drawn pressed in while linked.
+void NodeButton::paintEvent(QPaintEvent *)
+{
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    if (m_linked)
+        option.state |= QStyle::State_Sunken | QStyle::State_On;
+    painter.drawControl(QStyle::CE_PushButton, option);
+}

@@ -1,0 +1,45 @@
+// One node button of the panel: it carries a call and shows whether EchoLink reports
+// that node as linked.
+//
+// The caption is the call, with a leading "*" when linked; an "&" in a call shows as
+// itself, never as an accelerator mark. A linked button is also drawn pressed in, a state
+// no call can imitate, without being checkable: only the refresh changes it, never a
+// click. The tooltip and the accessibility interface (NodeButtonAccessible) follow the
+// call and the link state.
+#pragma once
+
+#include <QPushButton>
+
+class NodeButton : public QPushButton {
+    Q_OBJECT
+public:
+    // `index` is the button's place in the call table, 0 to 39.
+    explicit NodeButton(int index, QWidget *parent = nullptr);
+
+    int index() const { return m_index; }
+    QString call() const { return m_call; }
+    bool isLinked() const { return m_linked; }
+    // The caption as the user reads it: the call, with "*" in front when linked.
+    QString caption() const;
+
+    void setCall(const QString &call);
+    void setLinked(bool linked);
+
+    // What assistive technology reads: the call, or "Empty button N" (N = index + 1).
+    QString accessibleName() const;
+    // "linked" or "not linked".
+    QString linkDescription() const;
+    // False while the button lies outside what its window shows (the small view).
+    bool isShowing() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void updateCaption();
+    void updateToolTip();
+
+    const int m_index;
+    QString m_call;
+    bool m_linked = false;
+};
