@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(g++ make cmake qt6-base-dev libgl-dev dbus fonts-arkpandora)
 if [ "${1:-}" = "--tests" ]; then
-  packages+=(xvfb xauth openbox x11-utils xdotool imagemagick dpkg-dev desktop-file-utils appstream)
+  packages+=(xvfb xauth openbox x11-utils xdotool imagemagick dpkg-dev desktop-file-utils appstream
+             weston xwayland qt6-wayland at-spi2-core)
 fi
 
 missing=()

@@ -1,6 +1,6 @@
 #include "app/Platform.h"
 
-#include <QtGlobal>
+#include <QGuiApplication>
 #include <cstdio>
 
 namespace Platform {
@@ -17,29 +17,30 @@ Choice choose(const QByteArray &qpaPlatform, const QByteArray &display,
     return Choice::NoDisplay;
 }
 
-bool prepare()
+Choice prepare()
 {
     const QByteArray waylandDisplay = qgetenv("WAYLAND_DISPLAY");
-    switch (choose(qgetenv("QT_QPA_PLATFORM"), qgetenv("DISPLAY"), waylandDisplay)) {
-    case Choice::NoDisplay:
+    const Choice choice = choose(qgetenv("QT_QPA_PLATFORM"), qgetenv("DISPLAY"), waylandDisplay);
+    if (choice == Choice::NoDisplay) {
         std::fputs("dialboard: no display. Start it from a desktop session, or set DISPLAY "
                    "(for instance run it under xvfb-run).\n",
                    stderr);
-        return false;
-    case Choice::X11:
-        // With a Wayland session as well, Wayland stays the fallback should the X
-        // server named by DISPLAY not answer.
+    } else if (choice == Choice::X11) {
+        // On a Wayland session, Wayland stays the fallback should the X server named by
+        // DISPLAY not answer.
         qputenv("QT_QPA_PLATFORM", waylandDisplay.isEmpty() ? "xcb" : "xcb;wayland");
-        return true;
-    case Choice::WaylandOnly:
-        std::fputs("dialboard: running on Wayland without an X server (XWayland); the stored "
-                   "window position and Always On Top are not available there.\n",
-                   stderr);
-        return true;
-    case Choice::UsersChoice:
-        break;
     }
-    return true;
+    return choice;
+}
+
+void reportLimits(Choice choice)
+{
+    if (choice == Choice::UsersChoice
+        || !QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        return;
+    std::fputs("dialboard: running on Wayland without an X server (XWayland); the stored "
+               "window position and Always On Top are not available there.\n",
+               stderr);
 }
 
 }  // namespace Platform

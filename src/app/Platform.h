@@ -14,16 +14,20 @@ enum class Choice {
     NoDisplay,    // nothing to show a window on
     UsersChoice,  // QT_QPA_PLATFORM is set: left as it is
     X11,          // an X server is reachable: run on it
-    WaylandOnly,  // only a Wayland compositor: position and on-top are not available
+    WaylandOnly,  // only a Wayland compositor
 };
 
 // What the three variables call for.
 Choice choose(const QByteArray &qpaPlatform, const QByteArray &display,
               const QByteArray &waylandDisplay);
 
-// Applies the choice to this process from its environment: sets QT_QPA_PLATFORM for X11
-// and says on stderr what the user needs to know. False when there is no display at all
-// (the message is printed); the program then ends.
-bool prepare();
+// Applies the choice to this process from its environment, before the application
+// object exists: sets QT_QPA_PLATFORM for X11. With no display at all it prints why the
+// program cannot start; the program then ends.
+Choice prepare();
+
+// Once the application object exists: when the panel ended up on Wayland without the
+// user asking for it, says once on stderr what is not available there.
+void reportLimits(Choice choice);
 
 }  // namespace Platform

@@ -8,9 +8,11 @@
 
 int main(int argc, char *argv[])
 {
-    if (!Platform::prepare())
+    const Platform::Choice platform = Platform::prepare();
+    if (platform == Platform::Choice::NoDisplay)
         return EXIT_FAILURE;
     QApplication app(argc, argv);
+    Platform::reportLimits(platform);
     QApplication::setOrganizationName(QStringLiteral("Dialboard"));
     QApplication::setApplicationName(QStringLiteral("Dialboard"));
     // Ties the windows to the installed desktop entry (its icon and name in the shell).
