@@ -3,7 +3,13 @@
 // voluntary context switches, each of which is a later wake-up), beside the same
 // figures of a bare 40-button window measured over the same interval.
 //
-//   bench_idle [--quick]     (--quick watches for 10 s instead of 60 s)
+//   bench_idle [--quick] [--reader]
+//
+// --quick watches for 10 s instead of 60 s. --reader measures with assistive technology
+// attached: the accessibility bus is up, both programs offer their trees on it, and a
+// reader walks the panel's tree once, as a screen reader does when it starts; the figures
+// then carry the prefix "reader.".
+#include "Atspi.h"
 #include "BenchReport.h"
 #include "ProcessStats.h"
 #include "SimProcess.h"
@@ -14,7 +20,6 @@
 #include <QTest>
 #include <cstdlib>
 
-using BenchReport::figure;
 using BenchReport::note;
 
 namespace {
@@ -52,6 +57,19 @@ int main(int argc, char *argv[])
     TestEnvironment environment(TestEnvironment::Display::WindowManager);
     QApplication app(argc, argv);
     const int seconds = app.arguments().contains(QStringLiteral("--quick")) ? 10 : 60;
+    const bool withReader = app.arguments().contains(QStringLiteral("--reader"));
+    const auto figure = [withReader](const char *key, double value) {
+        BenchReport::figure(withReader ? qPrintable(QStringLiteral("reader.") + QLatin1String(key)) : key, value);
+    };
+
+    Atspi::Bus accessibilityBus;
+    if (withReader) {
+        if (!accessibilityBus.start()) {
+            note(accessibilityBus.whyNot());
+            return EXIT_FAILURE;
+        }
+        qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");  // for the programs started below
+    }
 
     SimProcess sim;
     if (!sim.start()) {
@@ -69,6 +87,19 @@ int main(int argc, char *argv[])
         || panel.state() == QProcess::NotRunning) {
         note(QStringLiteral("the panel did not start against the stand-in"));
         return EXIT_FAILURE;
+    }
+    if (withReader) {
+        const Atspi::Reader reader(accessibilityBus.address());
+        Atspi::Node application;
+        if (!QTest::qWaitFor([&] { return !(application = reader.application(panel.processId())).isNull(); },
+                             10000)) {
+            note(QStringLiteral("the panel never offered its tree on the accessibility bus"));
+            return EXIT_FAILURE;
+        }
+        const QList<Atspi::Node> buttons = reader.withRole(application, QStringLiteral("push button"));
+        note(QStringLiteral("reader: %1 push buttons in the panel's tree").arg(buttons.size()));
+        for (const Atspi::Node &button : buttons)
+            reader.name(button);
     }
     QTest::qWait(2000);
 

@@ -5,7 +5,9 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QCursor>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -25,6 +27,7 @@ private Q_SLOTS:
     void accessibleNameDescriptionAndState();
     void buttonOutsideTheShownAreaIsNotShowing();
     void linkedLooksDifferentFromSameCaptionUnlinked();
+    void keyboardActivatesAndAsksToSetTheCall();
 };
 
 void tst_nodebutton::captionShowsCallMarkAndAmpersand()
@@ -105,12 +108,12 @@ void tst_nodebutton::accessibleNameDescriptionAndState()
     QVERIFY(!iface->state().checked);
     QCOMPARE(iface->text(QAccessible::Description), QStringLiteral("not linked"));
 
-    // Pressing it from assistive technology is a click.
-    int clicks = 0;
-    connect(&button, &QPushButton::clicked, this, [&clicks] { ++clicks; });
+    // Pressing it from assistive technology is a click, as from the keyboard.
+    QSignalSpy activated(&button, &NodeButton::activated);
     QVERIFY(iface->actionInterface());
     iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    QTRY_COMPARE(clicks, 1);
+    QCOMPARE(activated.size(), 1);
+    QCOMPARE(activated.first().first().toBool(), true);
 }
 
 // The small view clips rows 3 to 19 away: those buttons are not offered.
@@ -167,6 +170,44 @@ void tst_nodebutton::linkedLooksDifferentFromSameCaptionUnlinked()
     linked.setCall(QStringLiteral("*W1AW"));
     linked.setLinked(false);
     QCOMPARE(linked.grab().toImage(), imitation.grab().toImage());
+}
+
+// Space and Enter click as the keyboard's click, the mouse as the mouse's; the
+// context-menu key and Shift+F10 ask to set the call, a right mouse button does not.
+void tst_nodebutton::keyboardActivatesAndAsksToSetTheCall()
+{
+    QWidget window;
+    window.resize(200, 40);
+    NodeButton button(0, &window);
+    button.setGeometry(0, 0, 99, 20);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    button.setFocus();
+    QSignalSpy activated(&button, &NodeButton::activated);
+    QSignalSpy editRequested(&button, &NodeButton::callEditRequested);
+
+    QTest::keyClick(&button, Qt::Key_Space);
+    QTest::keyClick(&button, Qt::Key_Return);
+    QTest::keyClick(&button, Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::mouseClick(&button, Qt::LeftButton);
+    QTest::keyClick(&button, Qt::Key_Return, Qt::ControlModifier);  // not an activation
+    QCOMPARE(activated.size(), 4);
+    QCOMPARE(activated.at(0).first().toBool(), true);
+    QCOMPARE(activated.at(1).first().toBool(), true);
+    QCOMPARE(activated.at(2).first().toBool(), true);
+    QCOMPARE(activated.at(3).first().toBool(), false);
+    QVERIFY(editRequested.isEmpty());
+
+    QTest::keyClick(&button, Qt::Key_F10, Qt::ShiftModifier);
+    QCOMPARE(editRequested.size(), 1);
+    QTest::keyClick(&button, Qt::Key_F10);  // F10 alone belongs to the menu bar
+    QContextMenuEvent fromKey(QContextMenuEvent::Keyboard, QPoint(5, 5), button.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&button, &fromKey);
+    QCOMPARE(editRequested.size(), 2);
+    QContextMenuEvent fromMouse(QContextMenuEvent::Mouse, QPoint(5, 5), button.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&button, &fromMouse);
+    QCOMPARE(editRequested.size(), 2);
+    QCOMPARE(activated.size(), 4);
 }
 
 DIALBOARD_TEST_MAIN(tst_nodebutton, Offscreen)

@@ -3,6 +3,8 @@
 #include "panel/NodeButtonAccessible.h"
 
 #include <QAccessible>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -12,6 +14,7 @@ NodeButton::NodeButton(int index, QWidget *parent) : QPushButton(parent), m_inde
     setObjectName(QStringLiteral("cmdRemoteNode%1").arg(index));
     setAutoDefault(false);
     updateToolTip();
+    connect(this, &QAbstractButton::clicked, this, [this] { Q_EMIT activated(m_keyboardClick); });
 }
 
 QString NodeButton::caption() const
@@ -80,6 +83,46 @@ void NodeButton::updateToolTip()
                 + QStringLiteral("<br>") + tr("Right-click to change");
     }
     setToolTip(QStringLiteral("<qt>") + lines + QStringLiteral("</qt>"));
+}
+
+void NodeButton::activateFromKeyboard()
+{
+    m_keyboardClick = true;
+    click();
+    m_keyboardClick = false;
+}
+
+void NodeButton::keyPressEvent(QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
+        activateFromKeyboard();
+        return;
+    }
+    if (event->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier) {
+        Q_EMIT callEditRequested();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
+}
+
+// Space clicks on its release.
+void NodeButton::keyReleaseEvent(QKeyEvent *event)
+{
+    m_keyboardClick = true;
+    QPushButton::keyReleaseEvent(event);
+    m_keyboardClick = false;
+}
+
+// The context-menu key; a right mouse button is the release's business, not this.
+void NodeButton::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        event->accept();
+        Q_EMIT callEditRequested();
+        return;
+    }
+    event->ignore();
 }
 
 // A plain push button, drawn pressed in while linked.

@@ -6,6 +6,9 @@
 // no call can imitate, without being checkable: only the refresh changes it, never a
 // click. The tooltip and the accessibility interface (NodeButtonAccessible) follow the
 // call and the link state.
+//
+// From the keyboard, Space or Enter activates a focused button, and the context-menu
+// key or Shift+F10 asks for its Load Button dialog, as a right-button release does.
 #pragma once
 
 #include <QPushButton>
@@ -32,8 +35,21 @@ public:
     // False while the button lies outside what its window shows (the small view).
     bool isShowing() const;
 
+    // A click from the keyboard (or from assistive technology).
+    void activateFromKeyboard();
+
+Q_SIGNALS:
+    // The button was clicked; `fromKeyboard` when by Space, Enter or assistive
+    // technology rather than the mouse.
+    void activated(bool fromKeyboard);
+    // The context-menu key or Shift+F10 asks to set the button's call.
+    void callEditRequested();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void updateCaption();
@@ -42,4 +58,5 @@ private:
     const int m_index;
     QString m_call;
     bool m_linked = false;
+    bool m_keyboardClick = false;  // the click under way comes from the keyboard
 };

@@ -58,7 +58,7 @@ QAccessible::State NodeButtonAccessible::state() const
     return state;
 }
 
-// Pressing the button from assistive technology is a click, as from the keyboard.
+// Pressing the button from assistive technology is a click from the keyboard.
 QStringList NodeButtonAccessible::actionNames() const
 {
     return QStringList(pressAction()) + QAccessibleWidget::actionNames();
@@ -67,7 +67,7 @@ QStringList NodeButtonAccessible::actionNames() const
 void NodeButtonAccessible::doAction(const QString &actionName)
 {
     if (actionName == pressAction())
-        button()->animateClick();
+        button()->activateFromKeyboard();
     else
         QAccessibleWidget::doAction(actionName);
 }
