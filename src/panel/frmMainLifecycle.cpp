@@ -27,7 +27,7 @@ void frmMain::ConnectEchoLink()
 {
     const QDBusConnection bus = QDBusConnection::sessionBus();
     try {
-        ELo = std::make_unique<EchoLinkApplication>(bus);
+        ELo = std::make_unique<EchoLinkApplication>(bus, this);
         connect(ELo.get(), &EchoLinkApplication::Closing, this, &frmMain::ELo_Closing);
         m_clicks = std::make_unique<ClickQueue>(*ELo);
         m_host.waitSeconds(4);
