@@ -1,6 +1,6 @@
 // Always on top and the view size on a real window manager, read back the way a
 // desktop sees the window (xprop, xwininfo).
-#include "LoadButtonDriver.h"
+#include "PanelDriver.h"
 #include "TestEnvironment.h"
 #include "X11Probe.h"
 #include "panel/frmMain.h"
@@ -53,6 +53,8 @@ protected:
 
 }  // namespace
 
+using namespace PanelDriver;
+
 class tst_ontop : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -67,13 +69,14 @@ private Q_SLOTS:
 
 private:
     void showPanel();
+    TestHost host;
     std::unique_ptr<frmMain> w;
 };
 
 void tst_ontop::init()
 {
     REQUIRE_WINDOW_MANAGER();
-    w = std::make_unique<frmMain>();
+    w = std::make_unique<frmMain>(host);
     w->setWindowTitle(QStringLiteral("Dialboard ONTOPTEST"));
 }
 
@@ -93,10 +96,10 @@ void tst_ontop::showPanel()
 void tst_ontop::onTopTakesEffectAtTheNextTickAndOffAtOnce()
 {
     showPanel();
-    QSignalSpy ticks(w->OnTop, &QTimer::timeout);
-    w->mnuOnTop->trigger();
-    QVERIFY(w->mnuOnTop->isChecked());
-    QVERIFY(w->OnTop->isActive());
+    QSignalSpy ticks(timer(*w, "OnTop"), &QTimer::timeout);
+    menuItem(*w, "mnuOnTop")->trigger();
+    QVERIFY(menuItem(*w, "mnuOnTop")->isChecked());
+    QVERIFY(timer(*w, "OnTop")->isActive());
     QTest::qWait(400);
     QCOMPARE(ticks.count(), 0);
     QVERIFY(!isAbove(*w));
@@ -104,9 +107,9 @@ void tst_ontop::onTopTakesEffectAtTheNextTickAndOffAtOnce()
     QTRY_COMPARE_WITH_TIMEOUT(ticks.count(), 1, 2000);
     QTRY_VERIFY_WITH_TIMEOUT(isAbove(*w), 500);
 
-    w->mnuOnTop->trigger();
-    QVERIFY(!w->mnuOnTop->isChecked());
-    QVERIFY(!w->OnTop->isActive());
+    menuItem(*w, "mnuOnTop")->trigger();
+    QVERIFY(!menuItem(*w, "mnuOnTop")->isChecked());
+    QVERIFY(!timer(*w, "OnTop")->isActive());
     QTRY_VERIFY_WITH_TIMEOUT(!isAbove(*w), 500);
     QTest::qWait(1200);
     QVERIFY(!isAbove(*w));
@@ -118,8 +121,8 @@ void tst_ontop::onTopTakesEffectAtTheNextTickAndOffAtOnce()
 void tst_ontop::tickCoversAWindowRaisedOverThePanel()
 {
     showPanel();
-    QSignalSpy ticks(w->OnTop, &QTimer::timeout);
-    w->mnuOnTop->trigger();
+    QSignalSpy ticks(timer(*w, "OnTop"), &QTimer::timeout);
+    menuItem(*w, "mnuOnTop")->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(ticks.count(), 1, 2000);
     QTRY_VERIFY_WITH_TIMEOUT(isAbove(*w), 500);
 
@@ -144,8 +147,8 @@ void tst_ontop::ticksNeverUnmapOrRecreateTheWindow()
 {
     showPanel();
     const WId id = w->winId();
-    QSignalSpy ticks(w->OnTop, &QTimer::timeout);
-    w->mnuOnTop->trigger();
+    QSignalSpy ticks(timer(*w, "OnTop"), &QTimer::timeout);
+    menuItem(*w, "mnuOnTop")->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(ticks.count(), 1, 2000);
     QTRY_VERIFY_WITH_TIMEOUT(isAbove(*w), 500);
 
@@ -162,7 +165,7 @@ void tst_ontop::ticksNeverUnmapOrRecreateTheWindow()
     QVERIFY(isAbove(*w));
     QVERIFY(stackedAbove(*w, ordinary));
     QCOMPARE(watch.exposures, 0);
-    w->mnuOnTop->trigger();
+    menuItem(*w, "mnuOnTop")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!isAbove(*w), 500);
 
     QCOMPARE(w->winId(), id);
@@ -200,21 +203,21 @@ void tst_ontop::viewChangeKeepsPositionAndWidth()
     const QRect small = X11Probe::frameGeometry(w->winId());
     const int rows17 = 5100 / 15;
 
-    w->mnuViewLarge->trigger();
-    QVERIFY(w->mnuViewLarge->isChecked() && !w->mnuViewSmall->isChecked());
+    menuItem(*w, "mnuViewLarge")->trigger();
+    QVERIFY(menuItem(*w, "mnuViewLarge")->isChecked() && !menuItem(*w, "mnuViewSmall")->isChecked());
     QTRY_COMPARE(X11Probe::frameGeometry(w->winId()).height(), small.height() + rows17);
     QRect large = X11Probe::frameGeometry(w->winId());
     QCOMPARE(large.topLeft(), small.topLeft());
     QCOMPARE(large.width(), small.width());
 
     // "View Small" while small is not checked: back to the small view.
-    w->mnuViewSmall->trigger();
-    QVERIFY(w->mnuViewSmall->isChecked() && !w->mnuViewLarge->isChecked());
+    menuItem(*w, "mnuViewSmall")->trigger();
+    QVERIFY(menuItem(*w, "mnuViewSmall")->isChecked() && !menuItem(*w, "mnuViewLarge")->isChecked());
     QTRY_COMPARE(X11Probe::frameGeometry(w->winId()), small);
 
     // "View Small" while small is checked: the large view again.
-    w->mnuViewSmall->trigger();
-    QVERIFY(w->mnuViewLarge->isChecked() && !w->mnuViewSmall->isChecked());
+    menuItem(*w, "mnuViewSmall")->trigger();
+    QVERIFY(menuItem(*w, "mnuViewLarge")->isChecked() && !menuItem(*w, "mnuViewSmall")->isChecked());
     QTRY_COMPARE(X11Probe::frameGeometry(w->winId()), large);
 }
 
@@ -224,26 +227,26 @@ void tst_ontop::viewChangeKeepsPositionAndWidth()
 void tst_ontop::loadButtonDialogSuspendsOnTop()
 {
     showPanel();
-    w->mnuOnTop->trigger();
+    menuItem(*w, "mnuOnTop")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(isAbove(*w), 2000);
-    QSignalSpy ticks(w->OnTop, &QTimer::timeout);
+    QSignalSpy ticks(timer(*w, "OnTop"), &QTimer::timeout);
     bool aboveWhileOpen = true, timerWhileOpen = true;
     QVERIFY(editButton(*w, 0, [&](frmLoadButtons *) {
         QTest::qWait(1300);
         aboveWhileOpen = isAbove(*w);
-        timerWhileOpen = w->OnTop->isActive();
+        timerWhileOpen = timer(*w, "OnTop")->isActive();
     }));
     QVERIFY(!aboveWhileOpen);
     QVERIFY(!timerWhileOpen);
     QCOMPARE(ticks.count(), 0);
-    QVERIFY(w->OnTop->isActive());
+    QVERIFY(timer(*w, "OnTop")->isActive());
     QVERIFY(!isAbove(*w));
     QTRY_COMPARE_WITH_TIMEOUT(ticks.count(), 1, 2000);
     QTRY_VERIFY_WITH_TIMEOUT(isAbove(*w), 500);
 
-    w->mnuOnTop->trigger();
+    menuItem(*w, "mnuOnTop")->trigger();
     QVERIFY(editButton(*w, 1, [](frmLoadButtons *) {}));
-    QVERIFY(!w->OnTop->isActive());
+    QVERIFY(!timer(*w, "OnTop")->isActive());
 }
 
 DIALBOARD_TEST_MAIN(tst_ontop, WindowManager)

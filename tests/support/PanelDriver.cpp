@@ -3,6 +3,7 @@
 #include "panel/frmLoadButtons.h"
 #include "panel/frmMain.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -33,6 +34,16 @@ namespace PanelDriver {
 QPushButton *button(frmMain &w, int index)
 {
     return w.findChild<QPushButton *>(QStringLiteral("cmdRemoteNode%1").arg(index));
+}
+
+QTimer *timer(frmMain &w, const char *name)
+{
+    return w.findChild<QTimer *>(QLatin1String(name));
+}
+
+QAction *menuItem(frmMain &w, const char *name)
+{
+    return w.findChild<QAction *>(QLatin1String(name));
 }
 
 QWidget *dummy(frmMain &w)

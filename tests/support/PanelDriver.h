@@ -11,7 +11,9 @@
 
 class frmMain;
 class frmLoadButtons;
+class QAction;
 class QPushButton;
+class QTimer;
 class QWidget;
 
 // The desktop host with the ending replaced, so a failure that would end the process is
@@ -40,6 +42,8 @@ namespace PanelDriver {
 
 QPushButton *button(frmMain &w, int index);
 QWidget *dummy(frmMain &w);
+QTimer *timer(frmMain &w, const char *name);        // "OnTop", "ButtonLoad"
+QAction *menuItem(frmMain &w, const char *name);    // "mnuViewLarge", "mnuViewSmall", "mnuOnTop"
 
 // Runs the start-up against whatever serves EchoLink on the bus; true when the panel is
 // up (attached, settings loaded, first refresh over).
