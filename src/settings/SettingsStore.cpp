@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSettings>
 #include <QStringDecoder>
 #include <cstdio>
@@ -35,6 +36,15 @@ QString reasonFor(const QSettings &settings)
     return QStringLiteral("the file cannot be written");
 }
 
+// Files found unreadable in this run, with the contents they had. QSettings keeps one
+// parse of each file for the whole process and reports a parse error only to the first
+// store that opens it, so a later store on the same unchanged file learns it here.
+QHash<QString, QByteArray> &unreadableFiles()
+{
+    static QHash<QString, QByteArray> files;
+    return files;
+}
+
 }  // namespace
 
 SettingsStore::SettingsStore(const QString &application, const QString &section)
@@ -43,9 +53,11 @@ SettingsStore::SettingsStore(const QString &application, const QString &section)
     QFile file(m_settings->fileName());
     if (file.open(QIODevice::ReadOnly))
         m_contents = file.readAll();
-    // QSettings parses a file once per process and reports a parse error only then, so
-    // the store keeps what it found for the saves to come.
-    m_unreadable = m_settings->status() == QSettings::FormatError || isBinary(m_contents);
+    const QString name = m_settings->fileName();
+    m_unreadable = m_settings->status() == QSettings::FormatError || isBinary(m_contents)
+                   || (unreadableFiles().contains(name) && unreadableFiles().value(name) == m_contents);
+    if (m_unreadable)
+        unreadableFiles().insert(name, m_contents);
 }
 
 SettingsStore::~SettingsStore() = default;
@@ -136,6 +148,7 @@ void SettingsStore::setUnreadableFileAside()
 {
     const QString name = m_settings->fileName();
     m_settings.reset();
+    unreadableFiles().remove(name);
     if (!QFileInfo::exists(name))
         return;
     QString aside = name + QStringLiteral(".unreadable");
