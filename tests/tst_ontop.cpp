@@ -4,6 +4,7 @@
 #include "TestEnvironment.h"
 #include "X11Probe.h"
 #include "panel/frmMain.h"
+#include "settings/PanelSettings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -66,6 +67,7 @@ private Q_SLOTS:
     void userCannotResize();
     void viewChangeKeepsPositionAndWidth();
     void loadButtonDialogSuspendsOnTop();
+    void oneStoredCoordinateKeepsTheOtherFromTheWindowManager();
 
 private:
     void showPanel();
@@ -247,6 +249,39 @@ void tst_ontop::loadButtonDialogSuspendsOnTop()
     menuItem(*w, "mnuOnTop")->trigger();
     QVERIFY(editButton(*w, 1, [](frmLoadButtons *) {}));
     QVERIFY(!timer(*w, "OnTop")->isActive());
+}
+
+// Only ScrnTop is stored: the panel takes that top edge, and its left edge stays where
+// the window manager placed it (not 0). A window at the top-left corner makes the window
+// manager place new windows elsewhere; a plain window of the panel's size shows where.
+void tst_ontop::oneStoredCoordinateKeepsTheOtherFromTheWindowManager()
+{
+    QWidget corner;
+    corner.setWindowTitle(QStringLiteral("corner"));
+    corner.setGeometry(0, 0, 400, 300);
+    corner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&corner));
+
+    QRect placedByManager;
+    {
+        QWidget reference;
+        reference.setWindowTitle(QStringLiteral("reference"));
+        reference.setFixedSize(w->size());
+        reference.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&reference));
+        QTest::qWait(200);
+        placedByManager = X11Probe::frameGeometry(reference.winId());
+    }
+    QVERIFY2(placedByManager.x() > 0, "the window manager placed the window at the left edge");
+    QTest::qWait(200);
+
+    PanelSettings stored;
+    stored.top = 3000;  // 200 pixels
+    w->applySettings(stored);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QTRY_COMPARE(X11Probe::frameGeometry(w->winId()).y(), 200);
+    QCOMPARE(X11Probe::frameGeometry(w->winId()).x(), placedByManager.x());
 }
 
 DIALBOARD_TEST_MAIN(tst_ontop, WindowManager)
