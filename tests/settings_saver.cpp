@@ -30,7 +30,7 @@ int main(int argc, char *argv[])
             for (int i = 0; i < 40; ++i)
                 store.write(QStringLiteral("NodeCall%1").arg(i), value);
             store.save();
-            QThread::msleep(2);
+            QThread::msleep(10);
         }
     } catch (const SettingsError &error) {
         std::fprintf(stderr, "%s\n", error.what());

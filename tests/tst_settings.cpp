@@ -578,7 +578,8 @@ void tst_settings::twoProcessesSavingNeverCorruptTheFile()
             store.save();
         }
         checkFile();
-        QTest::qSleep(2);
+        // A pause as long as the other copy's, so neither keeps the file's lock to itself.
+        QTest::qSleep(10);
         other.waitForFinished(0);
     }
     checkFile();
