@@ -87,28 +87,41 @@ void tst_layout::visibleButtonsPerView()
     QCOMPARE(holder->geometry(), QRect(600 / 15, 6120 / 15, 1, 0));
 }
 
-// Tab runs from the focus holder up the left column, then up the right column.
+// Tab runs from the focus holder up the left column, then up the right column, over the
+// rows the view shows (the holder, -1, comes round again after the last).
 void tst_layout::tabOrder()
 {
     frmMain w(host);
     w.show();
     QApplication::setActiveWindow(&w);
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    dummy(w)->setFocus();
-    QCOMPARE(QApplication::focusWidget(), dummy(w));
+    const auto tabs = [&w](int count) {
+        dummy(w)->setFocus();
+        QList<int> order;
+        for (int i = 0; i < count; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            const QString name = QApplication::focusWidget()->objectName();
+            order << (name.startsWith(QLatin1String("cmdRemoteNode")) ? name.mid(13).toInt() : -1);
+        }
+        return order;
+    };
 
-    QList<int> order;
-    for (int i = 0; i < 40; ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        const QString name = QApplication::focusWidget()->objectName();
-        order << (name.startsWith(QLatin1String("cmdRemoteNode")) ? name.mid(13).toInt() : -1);
-    }
+    QCOMPARE(tabs(7), (QList<int>{2, 1, 0, 37, 38, 39, -1}));
+    QVERIFY(!button(w, 3)->isVisible());
+
+    item(w, "mnuViewLarge")->trigger();
     QList<int> expected;
     for (int i = 19; i >= 0; --i)
         expected << i;
     for (int i = 20; i < 40; ++i)
         expected << i;
-    QCOMPARE(order, expected);
+    QCOMPARE(tabs(40), expected);
+
+    // Back in the small view, a focused row that goes out of view gives up the focus.
+    button(w, 10)->setFocus();
+    item(w, "mnuViewSmall")->trigger();
+    QVERIFY(!button(w, 10)->hasFocus());
+    QCOMPARE(tabs(7), (QList<int>{2, 1, 0, 37, 38, 39, -1}));
 }
 
 void tst_layout::designStateOfMenuAndTimers()

@@ -36,6 +36,7 @@ frmLoadButtons::frmLoadButtons(QWidget *owner, int buttonIndex, const QString &c
     tbCall->setGeometry(Twips::toPixels(180, 120, 2055, 315));
     tbCall->setFont(font);
     tbCall->setMaxLength(std::numeric_limits<int>::max());
+    tbCall->setAccessibleName(tr("Call for button %1").arg(buttonIndex + 1));
     tbCall->installEventFilter(this);
 
     // Neither the default nor the cancel button: Enter is handled by the text box alone.
@@ -45,6 +46,7 @@ frmLoadButtons::frmLoadButtons(QWidget *owner, int buttonIndex, const QString &c
     cmdOK->setFont(font);
     cmdOK->setAutoDefault(false);
     cmdOK->setDefault(false);
+    cmdOK->installEventFilter(this);
     connect(cmdOK, &QPushButton::clicked, this, &frmLoadButtons::cmdOK_Click);
 
     setTabOrder(tbCall, cmdOK);
@@ -69,8 +71,8 @@ bool frmLoadButtons::eventFilter(QObject *watched, QEvent *event)
     // arrives by tab order, as it does when the dialog is shown.
     if (watched == tbCall && event->type() == QEvent::FocusIn)
         QMetaObject::invokeMethod(tbCall, &QLineEdit::deselect, Qt::QueuedConnection);
-    // Enter in the text box is OK.
-    if (watched == tbCall && event->type() == QEvent::KeyPress) {
+    // Enter in the text box is OK; Enter on the focused OK button presses it, as Space does.
+    if ((watched == tbCall || watched == cmdOK) && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             cmdOK_Click();

@@ -5,6 +5,7 @@
 #include "common/Product.h"
 #include "panel/ClickQueue.h"
 #include "panel/Fonts.h"
+#include "panel/NodeButton.h"
 #include "panel/RefreshPass.h"
 #include "panel/Twips.h"
 #include "settings/SettingsStore.h"
@@ -16,8 +17,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
@@ -110,6 +111,7 @@ frmMain::frmMain(PanelHost &host, QWidget *parent)
     connect(ButtonLoad, &QTimer::timeout, this, &frmMain::ButtonLoad_Timer);
 
     setHeight(SmallViewHeight);  // the design's 900-twip button area
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &frmMain::followFocusWindow);
 }
 
 frmMain::~frmMain() = default;
@@ -118,19 +120,22 @@ void frmMain::buildButtons(QWidget *area)
 {
     const QFont font = Fonts::verdana(6.75);
     for (int i = 0; i < NodeButtonCount; ++i) {
-        auto *button = new QPushButton(area);
-        button->setObjectName(QStringLiteral("cmdRemoteNode%1").arg(i));
+        auto *button = new NodeButton(i, area);
         button->setGeometry(buttonRect(i));
         button->setFont(font);
-        button->setAutoDefault(false);
         button->installEventFilter(this);
-        connect(button, &QPushButton::clicked, this, [this, i] { cmdRemoteNode_Click(i); });
+        connect(button, &NodeButton::activated, this,
+                [this, i](bool fromKeyboard) { cmdRemoteNode_Click(i, fromKeyboard); });
+        connect(button, &NodeButton::callEditRequested, this,
+                [this, i] { cmdRemoteNode_MouseUp(i, Qt::RightButton); });
         cmdRemoteNode[i] = button;
     }
 
-    // Below the last row and without height: never seen, but it can hold the focus.
+    // Below the last row and without height: never seen, but it can hold the focus. A
+    // screen reader names it after the program.
     Dummy = new QWidget(area);
     Dummy->setObjectName(QStringLiteral("Dummy"));
+    Dummy->setAccessibleName(Product::name());
     Dummy->setGeometry(Twips::toPixels(600), Twips::toPixels(6120), Twips::toPixels(15), 0);
     Dummy->setFocusPolicy(Qt::StrongFocus);
 
@@ -165,17 +170,16 @@ void frmMain::buildMenu()
     mnu1->setObjectName(QStringLiteral("mnu1"));
     mnuOnTop = addItem(QStringLiteral("mnuOnTop"), QStringLiteral("Always On Top"), false,
                        &frmMain::mnuOnTop_Click);
+
+    // F10 opens the menu from the keyboard; the items themselves have no access keys.
+    auto *openMenu = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(openMenu, &QShortcut::activated, this,
+            [this] { menuBar()->setActiveAction(mnuOptions->menuAction()); });
 }
 
 QString frmMain::caption(int index) const
 {
-    return cmdRemoteNode[index]->text().replace(QStringLiteral("&&"), QStringLiteral("&"));
-}
-
-void frmMain::setCaption(int index, const QString &text)
-{
-    QString shown = text;
-    cmdRemoteNode[index]->setText(shown.replace(QLatin1Char('&'), QStringLiteral("&&")));
+    return cmdRemoteNode[index]->caption();
 }
 
 double frmMain::Top() const
@@ -198,6 +202,10 @@ void frmMain::setHeight(int twips)
     const int area = Twips::toPixels(std::max(0, twips - FrameAndMenuHeight));
     centralWidget()->setFixedSize(Twips::toPixels(ClientWidth), area);
     setFixedSize(Twips::toPixels(ClientWidth), menuBar()->sizeHint().height() + area);
+    // Rows below the view are hidden: Tab skips them and screen readers do not offer them.
+    const QRect shown(0, 0, Twips::toPixels(ClientWidth), area);
+    for (int i = 0; i < NodeButtonCount; ++i)
+        cmdRemoteNode[i]->setVisible(shown.intersects(buttonRect(i)));
 }
 
 // A stored position is applied as it stands when it keeps some of the window on a
@@ -247,10 +255,21 @@ bool frmMain::event(QEvent *event)
 {
     if (event->type() == QEvent::WinIdChange && windowHandle())
         windowHandle()->installEventFilter(this);
-    const bool handled = QMainWindow::event(event);
-    if (event->type() == QEvent::WindowActivate)
+    return QMainWindow::event(event);
+}
+
+// The focus rule runs when the panel becomes the program's active window: at start-up,
+// or when the Load Button dialog or a message box hands the focus back. Coming back from
+// another program (the program had no focus in between, and the panel had it last) and
+// closing a menu are not activations.
+void frmMain::followFocusWindow(QWindow *now)
+{
+    if (!now || now->type() == Qt::Popup || now->type() == Qt::ToolTip)
+        return;
+    const bool activated = now == windowHandle() && m_lastFocusWindow != now;
+    m_lastFocusWindow = now;
+    if (activated)
         Form_Activate();
-    return handled;
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

@@ -5,7 +5,8 @@
 // Design names and what they are here:
 //
 //   frmMain            this QMainWindow
-//   cmdRemoteNode(i)   the 40 QPushButtons, objects "cmdRemoteNode0" ... "cmdRemoteNode39"
+//   cmdRemoteNode(i)   the 40 NodeButtons, objects "cmdRemoteNode0" ... "cmdRemoteNode39";
+//                      rows outside the view are hidden, so Tab and screen readers skip them
 //   Dummy              a QWidget of no height below the last row; it only holds the focus
 //   ButtonLoad         the 5 s refresh QTimer (object "ButtonLoad")
 //   OnTop              the 1 s always-on-top QTimer (object "OnTop")
@@ -15,7 +16,8 @@
 //   ELo                the main EchoLink object on the bus, with its Closing signal
 //   NodeCalls          the 40-entry node call table
 //   Form_Load          the start-up, run by main() before the window is first shown
-//   Form_Activate      the focus rule, run when the window becomes the active window
+//   Form_Activate      the focus rule, run when the window becomes the program's active
+//                      window (not when the user comes back to it from another program)
 //   Form_Unload        the shutdown, run once when the window closes or EchoLink closes
 //   <control>_<event>  the handler of that control's event (a connected slot)
 //
@@ -34,11 +36,12 @@
 #include <optional>
 
 class ClickQueue;
+class NodeButton;
 class PanelHost;
 class QAction;
 class QMenu;
-class QPushButton;
 class QTimer;
+class QWindow;
 class RefreshPass;
 class SettingsStore;
 
@@ -89,11 +92,11 @@ private:
     // Design (frmMain.cpp)
     void buildButtons(QWidget *area);
     void buildMenu();
-    void setCaption(int index, const QString &text);
     double Top() const;
     double Left() const;
     int Height() const;
     void setHeight(int twips);
+    void followFocusWindow(QWindow *now);
     void applyPosition(std::optional<float> top, std::optional<float> left);
     void placeOneCoordinate();
 
@@ -106,7 +109,7 @@ private:
     // Captions, clicks and the Load Button dialog (frmMainNodes.cpp)
     void ButtonLoad_Timer();
     void endRefresh();
-    void cmdRemoteNode_Click(int Index);
+    void cmdRemoteNode_Click(int Index, bool fromKeyboard);
     void cmdRemoteNode_MouseUp(int Index, Qt::MouseButton Button);
     void storeCall(int index, const QString &call);
     void focusDummy();
@@ -123,7 +126,7 @@ private:
     void OnTop_Timer();
 
     PanelHost &m_host;
-    std::array<QPushButton *, NodeButtonCount> cmdRemoteNode{};
+    std::array<NodeButton *, NodeButtonCount> cmdRemoteNode{};
     QWidget *Dummy = nullptr;
     QTimer *OnTop = nullptr;
     QTimer *ButtonLoad = nullptr;
@@ -146,6 +149,9 @@ private:
     // the other one was not stored: x when `m_placeX`, else y.
     std::optional<int> m_oneCoordinate;
     bool m_placeX = false;
+    // The program's window that last had the focus: coming back to the panel from
+    // another program is not an activation.
+    QPointer<QWindow> m_lastFocusWindow;
     bool m_settingsLoaded = false;  // the settings were loaded, so shutdown saves them
     bool m_ended = false;
 };

@@ -1,13 +1,13 @@
 // Captions from the node call table, the click that links or unlinks a node, and the
-// Load Button dialog opened with a right click.
+// Load Button dialog opened with a right click or from the keyboard.
 #include "panel/ClickQueue.h"
+#include "panel/NodeButton.h"
 #include "panel/RefreshPass.h"
 #include "panel/Topmost.h"
 #include "panel/frmLoadButtons.h"
 #include "panel/frmMain.h"
 
 #include <QAction>
-#include <QPushButton>
 #include <QTimer>
 
 // Asks EchoLink about every entry, empty ones included, and captions each button with
@@ -25,7 +25,8 @@ void frmMain::LoadNodeButtons()
     }
     m_pass = std::make_unique<RefreshPass>(*ELo, NodeCalls);
     connect(m_pass.get(), &RefreshPass::answered, this, [this](int i, bool linked) {
-        setCaption(i, linked ? QLatin1Char('*') + NodeCalls[i] : NodeCalls[i]);
+        cmdRemoteNode[i]->setCall(NodeCalls[i]);
+        cmdRemoteNode[i]->setLinked(linked);
     });
     // The pass is let go once its own signal has returned, and only if it is still ours
     // (the shutdown may have let go of it first).
@@ -48,12 +49,14 @@ void frmMain::endRefresh()
 
 // Asks EchoLink to link the button's node, or to drop it when linked, acting on what
 // EchoLink reports when the click is served; the caption follows at the next refresh.
-// The focus rule applies at once.
-void frmMain::cmdRemoteNode_Click(int Index)
+// After a mouse click the focus rule applies at once; after Space or Enter the focus
+// stays on the button, so a keyboard user keeps their place.
+void frmMain::cmdRemoteNode_Click(int Index, bool fromKeyboard)
 {
     if (m_clicks)
         m_clicks->add(NodeCalls[Index]);
-    focusDummy();
+    if (!fromKeyboard)
+        focusDummy();
 }
 
 void frmMain::focusDummy()
@@ -62,7 +65,8 @@ void frmMain::focusDummy()
         Dummy->setFocus(Qt::OtherFocusReason);
 }
 
-// Only a right-button release opens the dialog. The panel leaves the topmost band for as
+// Only a right-button release opens the dialog (or the context-menu key or Shift+F10 on
+// the focused button, which come here as a right-button release). The panel leaves the topmost band for as
 // long as the dialog is open, so it cannot cover it; the next OnTop tick after the
 // dialog closes puts it back when Always On Top is checked.
 void frmMain::cmdRemoteNode_MouseUp(int Index, Qt::MouseButton Button)
@@ -88,6 +92,7 @@ void frmMain::cmdRemoteNode_MouseUp(int Index, Qt::MouseButton Button)
 void frmMain::storeCall(int index, const QString &call)
 {
     NodeCalls[index] = call;
-    setCaption(index, call);
+    cmdRemoteNode[index]->setCall(call);
+    cmdRemoteNode[index]->setLinked(false);
     saveSettings(OnSaveFailure::KeepRunning);
 }
