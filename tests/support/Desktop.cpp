@@ -84,6 +84,11 @@ void raise(WId window)
     xdotool({QStringLiteral("windowraise"), QString::number(window)});
 }
 
+void activate(WId window)
+{
+    xdotool({QStringLiteral("windowactivate"), QString::number(window)});
+}
+
 QList<WId> visibleWindowsOf(qint64 pid)
 {
     QList<WId> windows;

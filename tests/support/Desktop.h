@@ -28,6 +28,8 @@ void key(const QString &keys);
 void type(const QString &text);
 // Asks the window manager to raise a window, as a click on its frame would.
 void raise(WId window);
+// Asks the window manager to make a window the active one, as Alt+Tab to it would.
+void activate(WId window);
 
 // The mapped top-level windows of a process (by _NET_WM_PID), override-redirect ones
 // such as open menus included.
