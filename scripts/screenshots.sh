@@ -2,7 +2,8 @@
 # Remakes the README's pictures, docs/panel.png and docs/dialog.png: builds, then runs the
 # panel beside the EchoLink stand-in on a virtual display with openbox, a private session
 # bus and a settings file of its own, and photographs the panel (large view, two nodes
-# linked) and the Load Button dialog opened on it with a right click.
+# linked, one beside an unlinked conference) and the Load Button dialog opened on it
+# with a right click.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -60,7 +61,7 @@ NodeCall2=VE3XYZ
 NodeCall3=WA1ABC-L
 NodeCall4=G4ABC-L
 NodeCall5=N5ABC-R
-NodeCall39=KD0ABC
+NodeCall39=*ECHOTEST*
 NodeCall38=W6ABC-L
 EOF
 

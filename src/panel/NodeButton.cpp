@@ -49,7 +49,7 @@ void NodeButton::setLinked(bool linked)
     QAccessible::updateAccessibility(&descriptionChange);
 }
 
-QString NodeButton::accessibleName() const
+QString NodeButton::screenReaderName() const
 {
     return m_call.isEmpty() ? tr("Empty button %1").arg(m_index + 1) : m_call;
 }

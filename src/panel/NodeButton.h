@@ -29,7 +29,7 @@ public:
     void setLinked(bool linked);
 
     // What assistive technology reads: the call, or "Empty button N" (N = index + 1).
-    QString accessibleName() const;
+    QString screenReaderName() const;
     // "linked" or "not linked".
     QString linkDescription() const;
     // False while the button lies outside what its window shows (the small view).

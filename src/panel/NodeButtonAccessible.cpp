@@ -36,7 +36,7 @@ QString NodeButtonAccessible::text(QAccessible::Text t) const
 {
     switch (t) {
     case QAccessible::Name:
-        return button()->accessibleName();
+        return button()->screenReaderName();
     case QAccessible::Description:
         return button()->linkDescription();
     default:
