@@ -126,12 +126,16 @@ StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const Sta
     qso->stateChange.connect([this, key, qso](EchoLink::Qso::State state) {
         linkStateChanged(key, qso, state);
     });
-    qso->chatMsgReceived.connect([this, key](const std::string &text) {
+    // What far stations say is logged cleaned and bounded, never as it came.
+    auto logText = [this, key](const char *kind, const std::string &text) {
         const auto it = m_links.find(key);
         if (it != m_links.end())
-            Q_EMIT logLine(QStringLiteral("chat from %1: %2")
-                               .arg(it->second.callsign, FarText::clean(text)));
-    });
+            Q_EMIT logLine(QStringLiteral("%1 from %2: %3")
+                               .arg(QLatin1String(kind), it->second.callsign,
+                                    FarText::clean(text).simplified()));
+    };
+    qso->chatMsgReceived.connect([logText](const std::string &text) { logText("chat", text); });
+    qso->infoMsgReceived.connect([logText](const std::string &text) { logText("info", text); });
     linkCountChanged();
     return link;
 }
