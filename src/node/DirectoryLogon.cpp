@@ -1,10 +1,10 @@
 #include "DirectoryLogon.h"
 
 #include "FarText.h"
+#include "Node.h"
 
 #include <QEventLoop>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -122,7 +122,7 @@ void DirectoryLogon::failed(const QString &reason, bool commandEnded)
     m_silence.stop();
     retire(commandEnded);
     if (m_loggingOff) {
-        setStatus(QStringLiteral("offline"));
+        setStatus(reason);
         return;
     }
     const int waitMs = m_config.directoryRetryMs * m_backoff;
@@ -164,19 +164,25 @@ void DirectoryLogon::logOff(int timeoutMs)
     QTimer limit;
     limit.setSingleShot(true);
     connect(&limit, &QTimer::timeout, &wait, &QEventLoop::quit);
-    connect(this, &DirectoryLogon::statusChanged, &wait, [&wait, this] {
-        if (!m_loggedOn)
-            wait.quit();
-    });
+    QString failure;
+    const QMetaObject::Connection ended = connect(this, &DirectoryLogon::statusChanged, &wait,
+        [&wait, this] {
+            if (!m_loggedOn)
+                wait.quit();
+        });
     m_directory->makeOffline();
     m_silence.start();
     limit.start(timeoutMs);
     wait.exec();
+    disconnect(ended);
+    if (m_loggedOn)
+        Node::log(QStringLiteral("the directory did not confirm the log-off in time"));
+    else if (m_status == QLatin1String("offline"))
+        Node::log(QStringLiteral("logged off the directory"));
+    else
+        Node::log(QStringLiteral("could not log off the directory: %1").arg(m_status));
     if (!m_loggedOn)
         m_silence.stop();
-    std::fprintf(stderr, "echolink-node: %s\n",
-                 m_loggedOn ? "the directory did not confirm the log-off in time"
-                            : "logged off the directory");
 }
 
 void DirectoryLogon::setStatus(const QString &status)
