@@ -130,7 +130,7 @@ int main(int argc, char *argv[])
         return 1;
     // A fresh list on A with every station: one call that is not listed fetches it.
     a->connectTo(QStringLiteral("NOBODY"));
-    if (!a->waitForOutput(QStringLiteral("station list: 6 stations"), StartMs))
+    if (!a->waitForStations(6, StartMs))
         return 1;
 
     LinksWatch onA;

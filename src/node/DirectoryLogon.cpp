@@ -1,7 +1,7 @@
 #include "DirectoryLogon.h"
 
+#include "AsyncAddress.h"
 #include "FarText.h"
-#include "Node.h"
 
 #include <QEventLoop>
 
@@ -47,12 +47,10 @@ void DirectoryLogon::logOn()
     std::vector<std::string> servers;
     for (const QString &server : m_config.directoryServers)
         servers.push_back(server.toStdString());
-    const Async::IpAddress bind(m_config.bindAddress.isNull()
-                                    ? std::string()
-                                    : m_config.bindAddress.toString().toStdString());
     m_directory = std::make_unique<EchoLink::Directory>(
         servers, m_config.callsign.toStdString(), m_config.password.toStdString(),
-        m_config.directoryDescription().toStdString(), bind);
+        m_config.directoryDescription().toStdString(),
+        toAsyncAddress(m_config.bindAddress));
     m_directory->statusChanged.connect(
         sigc::mem_fun(*this, &DirectoryLogon::directoryStatusChanged));
     m_directory->error.connect(sigc::mem_fun(*this, &DirectoryLogon::directoryError));
@@ -164,7 +162,6 @@ void DirectoryLogon::logOff(int timeoutMs)
     QTimer limit;
     limit.setSingleShot(true);
     connect(&limit, &QTimer::timeout, &wait, &QEventLoop::quit);
-    QString failure;
     const QMetaObject::Connection ended = connect(this, &DirectoryLogon::statusChanged, &wait,
         [&wait, this] {
             if (!m_loggedOn)
@@ -176,11 +173,11 @@ void DirectoryLogon::logOff(int timeoutMs)
     wait.exec();
     disconnect(ended);
     if (m_loggedOn)
-        Node::log(QStringLiteral("the directory did not confirm the log-off in time"));
+        Q_EMIT logLine(QStringLiteral("the directory did not confirm the log-off in time"));
     else if (m_status == QLatin1String("offline"))
-        Node::log(QStringLiteral("logged off the directory"));
+        Q_EMIT logLine(QStringLiteral("logged off the directory"));
     else
-        Node::log(QStringLiteral("could not log off the directory: %1").arg(m_status));
+        Q_EMIT logLine(QStringLiteral("could not log off the directory: %1").arg(m_status));
     if (!m_loggedOn)
         m_silence.stop();
 }

@@ -129,8 +129,8 @@ void tst_node_contract::startServer()
     m_b->writeConfig(m_b->standardConfig(QStringLiteral("NODE-B")));
     QVERIFY(m_a->start());
     QVERIFY(m_b->start());
-    QVERIFY(m_a->waitForOutput(QStringLiteral("station list: 2 stations"), StartMs));
-    QVERIFY(m_b->waitForOutput(QStringLiteral("station list: 2 stations"), StartMs));
+    QVERIFY(m_a->waitForStations(2, StartMs));
+    QVERIFY(m_b->waitForStations(2, StartMs));
     m_bus = m_a->bus().connection();
     m_busAddress = m_a->bus().address();
     m_pid = m_a->pid();

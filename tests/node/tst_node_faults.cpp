@@ -120,8 +120,8 @@ void tst_node_faults::linkAandB(NodeProcess &a, NodeProcess &b)
             QVERIFY(node->start());
         }
     }
-    QVERIFY(a.waitForOutput(QStringLiteral("station list: 2 stations"), StartMs));
-    QVERIFY(b.waitForOutput(QStringLiteral("station list: 2 stations"), StartMs));
+    QVERIFY(a.waitForStations(2, StartMs));
+    QVERIFY(b.waitForStations(2, StartMs));
     QCOMPARE(errorOf(a.connectTo(QStringLiteral("NODE-B"))), QString());
     QVERIFY(a.waitForLinked(QStringLiteral("NODE-B"), true, LinkMs));
     QVERIFY(b.waitForLinked(QStringLiteral("NODE-A"), true, LinkMs));
@@ -167,7 +167,7 @@ void tst_node_faults::brokenStationListsLeaveLinksIntact()
     }
     // A huge but sound list is taken; then a sound one again.
     directory.setMode(QStringLiteral("huge"));
-    QVERIFY(a.waitForOutput(QStringLiteral("station list: 100002 stations"), StartMs));
+    QVERIFY(a.waitForStations(100002, StartMs));
     QVERIFY(a.isConnected(QStringLiteral("NODE-B")));
     QVERIFY(a.isConnected(QStringLiteral("X99999")) == false);
     directory.setMode(QStringLiteral("normal"));

@@ -75,8 +75,8 @@ void tst_node_incoming::patternsChooseWhoMayLinkIn()
     auto x = node(QStringLiteral("X"), 4, QStringLiteral("NODE-X1"));
     auto w = node(QStringLiteral("W"), 5, QStringLiteral("W1AW"));
     QVERIFY(a && b && x && w);
-    QVERIFY(w->waitForOutput(QStringLiteral("station list: 4 stations"), StartMs));
-    QVERIFY(x->waitForOutput(QStringLiteral("station list: 4 stations"), StartMs));
+    QVERIFY(w->waitForStations(4, StartMs));
+    QVERIFY(x->waitForStations(4, StartMs));
 
     // Rejected by name, and not matching the accepted names: told why and dropped.
     QCOMPARE(x->connectTo(QStringLiteral("NODE-A")).type(), QDBusMessage::ReplyMessage);
@@ -105,8 +105,8 @@ void tst_node_incoming::fullStationIsBusyAndSaysSo()
     auto b = node(QStringLiteral("B"), 2, QStringLiteral("NODE-B"));
     auto c = node(QStringLiteral("C"), 4, QStringLiteral("NODE-C"));
     QVERIFY(a && b && c);
-    QVERIFY(a->waitForOutput(QStringLiteral("station list: 3 stations"), StartMs));
-    QVERIFY(c->waitForOutput(QStringLiteral("station list: 3 stations"), StartMs));
+    QVERIFY(a->waitForStations(3, StartMs));
+    QVERIFY(c->waitForStations(3, StartMs));
 
     QCOMPARE(a->connectTo(QStringLiteral("NODE-B")).type(), QDBusMessage::ReplyMessage);
     QVERIFY(a->waitForLinked(QStringLiteral("NODE-B"), true, LinkMs));

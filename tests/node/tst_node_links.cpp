@@ -74,7 +74,7 @@ bool tst_node_links::startNode(NodeProcess &node, const QMap<QString, QString> &
 {
     node.writeConfig(config);
     return node.start()
-           && node.waitForOutput(QStringLiteral("station list: %1 stations").arg(stations), StartMs);
+           && node.waitForStations(stations, StartMs);
 }
 
 void tst_node_links::initTestCase()
@@ -82,7 +82,7 @@ void tst_node_links::initTestCase()
     QVERIFY(m_directory.start(Block + QStringLiteral(".3"), {QStringLiteral("--password"), Password}));
     QVERIFY(startNode(m_a, m_a.standardConfig(QStringLiteral("NODE-A")), 1));
     QVERIFY(startNode(m_b, m_b.standardConfig(QStringLiteral("NODE-B")), 2));
-    QVERIFY(m_a.waitForOutput(QStringLiteral("station list: 2 stations"), StartMs));
+    QVERIFY(m_a.waitForStations(2, StartMs));
     QCOMPARE(m_a.directoryStatus(), QStringLiteral("online"));
     // Each logged on from its own address, with the password (comma and all) intact.
     QVERIFY(!m_directory.waitForLine(QStringLiteral("logon NODE-A ON %1.1 ").arg(Block), StartMs).isEmpty());
@@ -127,7 +127,7 @@ void tst_node_links::linksByNodeNumberAndConferenceName()
 {
     NodeProcess conference(QStringLiteral("C"), Block, 4);
     QVERIFY(startNode(conference, conference.standardConfig(QStringLiteral("*TESTCONF*")), 3));
-    QVERIFY(m_a.waitForOutput(QStringLiteral("station list: 3 stations"), StartMs));
+    QVERIFY(m_a.waitForStations(3, StartMs));
 
     QCOMPARE(m_a.connectTo(QStringLiteral("*testconf*")).type(), QDBusMessage::ReplyMessage);
     QVERIFY(m_a.waitForLinked(QStringLiteral("*TESTCONF*"), true, LinkMs));
@@ -169,7 +169,7 @@ void tst_node_links::refusedAndForgedCallersNeverCountAsLinked()
     QMap<QString, QString> config = closed.standardConfig(QStringLiteral("NODE-G"));
     config.insert(QStringLiteral("Links/Incoming"), QStringLiteral("none"));
     QVERIFY(startNode(closed, config, 3));
-    QVERIFY(m_b.waitForOutput(QStringLiteral("station list: 3 stations"), StartMs));
+    QVERIFY(m_b.waitForStations(3, StartMs));
     QCOMPARE(m_b.connectTo(QStringLiteral("NODE-G")).type(), QDBusMessage::ReplyMessage);
     QVERIFY(closed.waitForOutput(QStringLiteral("refused NODE-B"), StartMs));
     QVERIFY(m_b.waitForLinked(QStringLiteral("NODE-G"), false, LinkMs));
