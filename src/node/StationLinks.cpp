@@ -14,6 +14,7 @@ namespace {
 const QString ErrorPrefix = QStringLiteral("org.dialboard.EchoLink.Error.");
 constexpr int MaxWaitingCalls = 40;  // links waiting for a fresh list, at most
 constexpr int MaxRemembered = 4096;  // refused addresses remembered, at most
+constexpr int RefusalHoldMs = 300;   // a refused caller is held this long to hear why
 
 bool isAllDigits(const QString &text)
 {
@@ -33,7 +34,10 @@ StationLinks::StationLinks(const NodeConfig &config, QObject *parent)
 {
 }
 
-StationLinks::~StationLinks() = default;
+StationLinks::~StationLinks()
+{
+    qDeleteAll(m_refusing);
+}
 
 StationLinks::Link *StationLinks::findLink(const QString &call)
 {
@@ -291,11 +295,17 @@ void StationLinks::refuse(const QHostAddress &address, const QString &call, cons
     }
     // The library offers only accept and disconnect: the caller is taken just long
     // enough to receive the reason as station information, then dropped.
+    // The reason goes out on the audio port and the goodbye on the control port; holding
+    // the goodbye back a little lets the reason arrive first.
     auto *qso = new EchoLink::Qso(toAsyncAddress(address), m_config.callsign.toStdString(),
                                   m_config.name.toStdString(), reason.toStdString());
-    if (qso->initOk() && qso->accept())
-        qso->disconnect();
-    QTimer::singleShot(0, this, [qso] { delete qso; });
+    m_refusing.append(qso);
+    if (qso->initOk())
+        qso->accept();
+    QTimer::singleShot(RefusalHoldMs, this, [this, qso] {
+        m_refusing.removeOne(qso);
+        delete qso;  // says goodbye
+    });
 }
 
 void StationLinks::linkCountChanged()
