@@ -116,7 +116,7 @@ StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const Sta
     link.id = station.id;
     link.qso = std::make_unique<EchoLink::Qso>(toAsyncAddress(address), m_config.callsign.toStdString(),
                                                m_config.name.toStdString(),
-                                               m_config.location.toStdString());
+                                               m_config.stationInfo().toStdString());
     EchoLink::Qso *qso = link.qso.get();
     qso->stateChange.connect([this, key, qso](EchoLink::Qso::State state) {
         linkStateChanged(key, qso, state);

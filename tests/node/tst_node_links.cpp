@@ -47,6 +47,17 @@ public Q_SLOTS:
     }
 };
 
+class LinksWatch : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QStringList> seen;
+
+public Q_SLOTS:
+    void changed(const QStringList &links) { seen << links; }
+};
+
 class tst_node_links : public QObject
 {
     Q_OBJECT
@@ -91,6 +102,11 @@ void tst_node_links::initTestCase()
 
 void tst_node_links::linksByCallsignAndDropsOnBothEnds()
 {
+    LinksWatch watch;
+    QVERIFY(m_a.bus().connection().connect(
+        QLatin1String(Automation::ServiceName), QLatin1String(Automation::StationPath),
+        QLatin1String(Automation::StationInterface), QLatin1String(Automation::LinksChangedSignal),
+        &watch, SLOT(changed(QStringList))));
     const QDBusMessage reply = m_a.connectTo(QStringLiteral("node-b"));
     QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
     QVERIFY(m_a.waitForLinked(QStringLiteral("NODE-B"), true, LinkMs));
@@ -105,6 +121,8 @@ void tst_node_links::linksByCallsignAndDropsOnBothEnds()
     QVERIFY(m_a.waitForLinked(QStringLiteral("NODE-B"), false, LinkMs));
     QVERIFY(m_b.waitForLinked(QStringLiteral("NODE-A"), false, LinkMs));
     QCOMPARE(m_b.links(), QStringList());
+    // Each change was announced once, with the links then up.
+    QTRY_COMPARE(watch.seen, (QList<QStringList>{{QStringLiteral("NODE-B")}, {}}));
     // Dropping what is not linked does nothing.
     QCOMPARE(m_a.disconnect(QStringLiteral("NODE-B")).type(), QDBusMessage::ReplyMessage);
 }
@@ -117,6 +135,8 @@ void tst_node_links::farEndLinksIn()
     // Recorded by the number the directory lists too.
     QVERIFY(m_a.isConnected(nodeNumber(m_directory, QStringLiteral("NODE-B"))));
     QCOMPARE(m_a.links(), QStringList{QStringLiteral("NODE-B")});
+    // B's station information (name and location by default) reached A, cleaned.
+    QVERIFY(m_a.waitForOutput(QStringLiteral("info from NODE-B: B Newington, CT"), LinkMs));
     // Either end may drop it.
     m_a.disconnect(QStringLiteral("NODE-B"));
     QVERIFY(m_b.waitForLinked(QStringLiteral("NODE-A"), false, LinkMs));
