@@ -150,9 +150,9 @@ void StationLinks::linkStateChanged(quint32 key, EchoLink::Qso *qso, int state)
         Q_EMIT logLine(wasUp ? QStringLiteral("link with %1 ended").arg(link.callsign)
                              : QStringLiteral("%1 did not answer").arg(link.callsign));
         // The library is still inside the link's own code: the link goes once it returns.
-        Link *gone = new Link(std::move(link));
+        m_ended.push_back(std::move(link));
         m_links.erase(it);
-        QTimer::singleShot(0, this, [gone] { delete gone; });
+        QTimer::singleShot(0, this, [this] { m_ended.clear(); });
         linkCountChanged();
         if (wasUp)
             Q_EMIT linksChanged(links());

@@ -19,6 +19,7 @@
 
 #include <map>
 #include <memory>
+#include <vector>
 
 namespace EchoLink {
 class Qso;
@@ -92,6 +93,7 @@ private:
     StationList m_list;
     bool m_haveList = false;
     std::map<quint32, Link> m_links;            // by the far station's IPv4 address
+    std::vector<Link> m_ended;                  // links that ended, until the library returns
     QSet<QString> m_waitingCalls;               // outgoing, not in the list in hand
     QHash<quint32, QString> m_waitingCallers;   // incoming, not in the list in hand
     QHash<quint32, QDeadlineTimer> m_refused;   // addresses ignored until then
