@@ -16,6 +16,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <map>
 #include <memory>
@@ -87,6 +88,7 @@ private:
     void refuse(const QHostAddress &address, const QString &callsign, const QString &reason,
                 bool remember);
     void linkCountChanged();
+    void checkSharedAddresses();
     int linkCount() const { return int(m_links.size()); }
 
     const NodeConfig &m_config;
@@ -99,5 +101,6 @@ private:
     QHash<quint32, QDeadlineTimer> m_refused;   // addresses ignored until then
     QList<EchoLink::Qso *> m_refusing;          // refused callers being told why
     QElapsedTimer m_lastCallerFetch;
+    QTimer m_sharedAddressCheck;
     bool m_busy = false;
 };
