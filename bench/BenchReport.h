@@ -31,6 +31,16 @@ inline void figure(const char *key, double value)
     std::fflush(stdout);
 }
 
+// A name as part of a figure's key: lower case, anything but letters and digits as "_".
+inline QString keyPart(const QString &name)
+{
+    QString key = name.toLower();
+    for (QChar &c : key)
+        if (!(c >= QLatin1Char('a') && c <= QLatin1Char('z')) && !(c >= QLatin1Char('0') && c <= QLatin1Char('9')))
+            c = QLatin1Char('_');
+    return key;
+}
+
 inline void note(const QString &text)
 {
     std::printf("# %s\n", qPrintable(text));

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStringList>
+#include <algorithm>
 #include <unistd.h>
 
 namespace {
@@ -46,9 +47,54 @@ ProcessStats ProcessStats::of(pid_t pid)
     stats.cpuSeconds = (fields.value(11).toDouble() + fields.value(12).toDouble()) / ticks;
 
     const QStringList threads = QDir(dir + QStringLiteral("/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &tid : threads)
-        stats.voluntarySwitches += qMax(0L, statusField(readProcFile(dir + QStringLiteral("/task/") + tid + QStringLiteral("/status")),
-                                                    "voluntary_ctxt_switches"));
+    for (const QString &tid : threads) {
+        const QString task = dir + QStringLiteral("/task/") + tid;
+        ThreadStats thread;
+        thread.name = QString::fromLocal8Bit(readProcFile(task + QStringLiteral("/comm")).trimmed());
+        thread.voluntarySwitches =
+            qMax(0L, statusField(readProcFile(task + QStringLiteral("/status")), "voluntary_ctxt_switches"));
+        stats.threads.insert(tid.toLong(), thread);
+    }
     stats.valid = true;
     return stats;
+}
+
+QMap<QString, long> ProcessStats::wakeupsByThreadName(const ProcessStats &before, const ProcessStats &after)
+{
+    QMap<QString, long> byName;
+    for (auto it = after.threads.cbegin(); it != after.threads.cend(); ++it)
+        byName[it->name] += it->voluntarySwitches - before.threads.value(it.key()).voluntarySwitches;
+    return byName;
+}
+
+long ProcessStats::wakeups(const ProcessStats &before, const ProcessStats &after)
+{
+    long all = 0;
+    for (const long count : wakeupsByThreadName(before, after))
+        all += count;
+    return all;
+}
+
+std::vector<double> stolenMsByCpu()
+{
+    // "cpuN user nice system idle iowait irq softirq steal ...", in clock ticks.
+    std::vector<double> stolen;
+    const double ticks = double(sysconf(_SC_CLK_TCK));
+    for (const QByteArray &line : readProcFile(QStringLiteral("/proc/stat")).split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (!fields.value(0).startsWith("cpu") || fields.value(0) == "cpu")
+            continue;
+        const auto cpu = std::size_t(fields.value(0).mid(3).toUInt());
+        stolen.resize(std::max(stolen.size(), cpu + 1));
+        stolen[cpu] = fields.value(8).toDouble() * 1000.0 / ticks;
+    }
+    return stolen;
+}
+
+double runQueueDelayMs()
+{
+    // "time on the CPU, time waiting for it, time slices", in nanoseconds.
+    const QList<QByteArray> fields =
+        readProcFile(QStringLiteral("/proc/thread-self/schedstat")).simplified().split(' ');
+    return fields.value(1).toDouble() / 1e6;
 }

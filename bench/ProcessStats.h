@@ -2,15 +2,39 @@
 // threads went to sleep of their own accord (each such sleep is a wake-up later).
 #pragma once
 
+#include <QMap>
+#include <QString>
 #include <sys/types.h>
+#include <vector>
+
+struct ThreadStats {
+    QString name;  // "dialboard" for the panel's main thread, "QDBusConnection" for Qt's bus thread, ...
+    long voluntarySwitches = 0;
+};
 
 struct ProcessStats {
     double rssMiB = 0;         // resident set now
     double highWaterMiB = 0;   // largest resident set so far
     double cpuSeconds = 0;     // user + system time of all threads
-    long voluntarySwitches = 0;  // summed over all threads
     long mainThreadSwitches = 0;
+    QMap<long, ThreadStats> threads;  // by thread id
     bool valid = false;
 
     static ProcessStats of(pid_t pid);
+
+    // Wake-ups between two readings of one process, by thread name: the voluntary switches
+    // of each thread since `before` (one started since counts in full; one that ended
+    // since is no longer seen).
+    static QMap<QString, long> wakeupsByThreadName(const ProcessStats &before, const ProcessStats &after);
+    // The same, summed over all threads.
+    static long wakeups(const ProcessStats &before, const ProcessStats &after);
 };
+
+// Time each of the machine's CPUs was held back by the host since boot (steal time in
+// /proc/stat, by CPU number): on a virtual machine, the wall time during which nothing
+// ran on that CPU. Clock-tick resolution (10 ms).
+std::vector<double> stolenMsByCpu();
+
+// Time the calling thread has spent ready to run but waiting for a CPU that other
+// threads held (the run delay in /proc/thread-self/schedstat), since it started.
+double runQueueDelayMs();

@@ -11,12 +11,22 @@
 #   4. the fuzz targets for the settings text forms and settings files, built with clang
 #      and libFuzzer (build-fuzz/), each for a bounded time.
 #
-#   scripts/reliability.sh [--quick]    (--quick: 1,000 soak passes, 10 s per fuzz target)
+#   scripts/reliability.sh [--quick] [--build-dir DIR]
+#     --quick      1,000 soak passes, 10 s per fuzz target
+#     --build-dir  run the soak and the fault matrix from DIR (default build/, built by
+#                  scripts/build.sh; another folder is configured here if need be)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-quick=false
-[ "${1:-}" = "--quick" ] && quick=true
+quick=false build=build
+while [ $# -gt 0 ]; do
+  case $1 in
+    --quick) quick=true ;;
+    --build-dir) build=${2:?--build-dir needs a folder}; shift ;;
+    *) echo "usage: scripts/reliability.sh [--quick] [--build-dir DIR]" >&2; exit 2 ;;
+  esac
+  shift
+done
 soak_passes=10000 fuzz_seconds=60
 $quick && soak_passes=1000 fuzz_seconds=10
 
@@ -44,8 +54,13 @@ unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
 
 # --- 2. Soak --------------------------------------------------------------------------
 step "soak: $soak_passes refreshes with links changing at random"
-scripts/build.sh >/dev/null
-if build/bench/soak_refresh "$soak_passes"; then
+if [ "$build" = build ]; then
+  scripts/build.sh >/dev/null
+else
+  [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$build" -j"$(nproc)" --target soak_refresh fault_matrix >/dev/null
+fi
+if "$build"/bench/soak_refresh "$soak_passes"; then
   done_step soak passed
 else
   done_step soak FAILED
@@ -53,7 +68,7 @@ fi
 
 # --- 3. Fault matrix -------------------------------------------------------------------
 step "fault matrix: the real program against EchoLink failing in every way"
-if on_display build/bench/fault_matrix; then
+if on_display "$build"/bench/fault_matrix; then
   done_step "fault matrix" passed
 else
   done_step "fault matrix" FAILED

@@ -1,14 +1,13 @@
-// Fuzz target for loading a settings file: the input becomes the panel's settings file,
-// the panel loads it, saves, and loads the saved file into a second panel. Loading never
-// fails or crashes whatever the file holds; the save always succeeds in a writable
-// place; and what the first panel loaded survives the save exactly: the 40 calls, the
-// Options menu marks and the height.
-#include "automation/globals.h"
+// Fuzz target for loading a settings file: the input becomes a settings file, a panel
+// loads it, saves into it, and a second panel loads the saved file. Loading never fails
+// or crashes whatever the file holds; the save always succeeds in a writable place; the
+// panel reports nothing on the way; and what the first panel loaded survives the save
+// exactly: the 40 calls, the Options menu marks and the height.
+#include "panel/PanelHost.h"
 #include "panel/frmMain.h"
-#include "prefs/SettingsError.h"
-#include "prefs/SettingsStore.h"
+#include "settings/PanelSettings.h"
+#include "settings/SettingsStore.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -17,25 +16,44 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
+#include <exception>
 
 namespace {
 
-QString settingsFolder;
+const QString Section = QStringLiteral("Settings");
+
+[[noreturn]] void finding(const QString &what)
+{
+    std::fprintf(stderr, "finding: %s\n", qPrintable(what));
+    std::abort();
+}
+
+// No splash, no waits; any report is a finding, since loading and saving settings in a
+// writable place have nothing to report.
+class FuzzHost : public PanelHost {
+public:
+    void showSplash() override {}
+    void closeSplash() override {}
+    void waitSeconds(int) override {}
+    void report(const QString &, const QString &line) override { finding(QStringLiteral("reported: ") + line); }
+    void fail(const QString &, const QString &line) override { finding(QStringLiteral("failed: ") + line); }
+};
 
 struct Loaded {
-    std::array<QString, Module1::NodeButtonCount> calls;
+    std::array<QString, frmMain::NodeButtonCount> calls;
     bool onTop = false, viewLarge = false, viewSmall = false;
     int height = 0;
 
     static Loaded from(const frmMain &w)
     {
+        const PanelSettings settings = w.currentSettings();
         Loaded loaded;
-        std::copy(std::begin(Module1::NodeCalls), std::end(Module1::NodeCalls), loaded.calls.begin());
-        loaded.onTop = w.mnuOnTop->isChecked();
-        loaded.viewLarge = w.mnuViewLarge->isChecked();
-        loaded.viewSmall = w.mnuViewSmall->isChecked();
-        loaded.height = w.Height();
+        for (int i = 0; i < frmMain::NodeButtonCount; ++i)
+            loaded.calls[i] = settings.calls[i].value_or(QStringLiteral("(none)"));
+        loaded.onTop = settings.onTop.value_or(false);
+        loaded.viewLarge = settings.viewLarge.value_or(false);
+        loaded.viewSmall = settings.viewSmall.value_or(false);
+        loaded.height = w.height();
         return loaded;
     }
     bool operator==(const Loaded &) const = default;
@@ -43,36 +61,32 @@ struct Loaded {
 
 void describeDifference(const Loaded &first, const Loaded &second)
 {
-    for (int i = 0; i < Module1::NodeButtonCount; ++i) {
+    for (int i = 0; i < frmMain::NodeButtonCount; ++i) {
         if (first.calls[i] != second.calls[i])
             std::fprintf(stderr, "  NodeCall%d: \"%s\" became \"%s\"\n", i, qPrintable(first.calls[i]),
                          qPrintable(second.calls[i]));
     }
-    std::fprintf(stderr, "  OnTop %d/%d, ViewLarge %d/%d, ViewSmall %d/%d, Height %d/%d\n", first.onTop,
+    std::fprintf(stderr, "  OnTop %d/%d, ViewLarge %d/%d, ViewSmall %d/%d, height %d/%d\n", first.onTop,
                  second.onTop, first.viewLarge, second.viewLarge, first.viewSmall, second.viewSmall,
                  first.height, second.height);
 }
 
-Loaded load()
+// Where the store of `application` keeps its file; checked against the store itself once.
+QString settingsFile(const QString &application)
 {
-    for (QString &call : Module1::NodeCalls)
-        call.clear();
-    frmMain w;
-    w.GetRegSettings();
-    return Loaded::from(w);
+    return QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + QLatin1Char('/') + application
+           + QLatin1Char('/') + application + QStringLiteral(".conf");
 }
 
-// A settings file of a name not used before in this process: QSettings keeps what it
-// parsed of a file for the life of the process and may not notice a rewrite within the
-// same millisecond. Whatever earlier inputs left in the folder is removed.
-QString freshSettingsFile()
+// An application name not used before in this process: QSettings keeps what it parsed
+// of a file for the life of the process and may not notice a rewrite within the same
+// millisecond. What the input before left on disk is removed.
+QString freshApplication()
 {
     static int serial = 0;
-    QDir folder(settingsFolder);
-    for (const QString &name : folder.entryList(QDir::Files))
-        folder.remove(name);
-    globals::SettingsApplication = QStringLiteral("Fuzz%1").arg(++serial);
-    return folder.filePath(globals::SettingsApplication + QStringLiteral(".conf"));
+    if (serial > 0)
+        QDir(QFileInfo(settingsFile(QStringLiteral("Fuzz%1").arg(serial))).path()).removeRecursively();
+    return QStringLiteral("Fuzz%1").arg(++serial);
 }
 
 }  // namespace
@@ -85,34 +99,40 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     setenv("XDG_CONFIG_HOME", home, 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     static QApplication app(*argc, *argv);
-    QApplication::setOrganizationName(QStringLiteral("Dialboard"));
-    QApplication::setApplicationName(QStringLiteral("Dialboard"));
-    settingsFolder = QFileInfo(SettingsStore().fileName()).path();
-    QDir().mkpath(settingsFolder);
+    const QString probe = QStringLiteral("FuzzProbe");
+    if (SettingsStore(probe, Section).fileName() != settingsFile(probe))
+        finding(QStringLiteral("the settings file is not where this target writes its input"));
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    QFile file(freshSettingsFile());
+    const QString application = freshApplication();
+    QDir().mkpath(QFileInfo(settingsFile(application)).path());
+    QFile file(settingsFile(application));
     if (!file.open(QIODevice::WriteOnly) || file.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size))
         std::abort();
     file.close();
 
-    const Loaded first = load();
-    try {
-        frmMain w;
-        std::copy(first.calls.begin(), first.calls.end(), std::begin(Module1::NodeCalls));
-        w.mnuOnTop->setChecked(first.onTop);
-        w.mnuViewLarge->setChecked(first.viewLarge);
-        w.mnuViewSmall->setChecked(first.viewSmall);
-        w.setHeight(first.height);
-        w.PutRegSettings();
-    } catch (const SettingsError &error) {
-        std::fprintf(stderr, "finding: save failed: %s\n", error.what());
-        std::abort();
+    FuzzHost host;
+    Loaded first;
+    {
+        // As the panel does: one store, read at start-up and saved into at the end.
+        SettingsStore store(application, Section);
+        frmMain w(host);
+        w.applySettings(PanelSettings::read(store));
+        first = Loaded::from(w);
+        try {
+            w.currentSettings().write(store);
+            store.save();
+        } catch (const std::exception &error) {
+            finding(QStringLiteral("save failed: ") + QString::fromLocal8Bit(error.what()));
+        }
     }
-    const Loaded second = load();
+    const SettingsStore saved(application, Section);
+    frmMain w(host);
+    w.applySettings(PanelSettings::read(saved));
+    const Loaded second = Loaded::from(w);
     if (!(second == first)) {
         std::fputs("finding: what was loaded did not survive a save and a second load:\n", stderr);
         describeDifference(first, second);

@@ -2,7 +2,7 @@
 // rest is the text. Reading any text either gives a value or throws ConversionError; a
 // number that reads is a finite single-precision value, and the text written for it
 // reads back as the same value in the same locale, as a saved position must.
-#include "prefs/TextForms.h"
+#include "settings/TextForms.h"
 
 #include <QLocale>
 #include <QString>

@@ -24,14 +24,14 @@ void EchoLinkApplication::onClosing()
     Q_EMIT Closing();
 }
 
-QDBusPendingCall EchoLinkApplication::Connect(const QString &node, qint32 mode) const
+QDBusPendingCall EchoLinkApplication::Connect(const QString &node, qint32 mode, int timeoutMs) const
 {
-    return callAsync(QString::fromLatin1(ConnectMethod), {node, mode}, CallTimeoutMs);
+    return callAsync(QString::fromLatin1(ConnectMethod), {node, mode}, timeoutMs);
 }
 
-QDBusPendingCall EchoLinkApplication::Disconnect(const QString &node) const
+QDBusPendingCall EchoLinkApplication::Disconnect(const QString &node, int timeoutMs) const
 {
-    return callAsync(QString::fromLatin1(DisconnectMethod), {node}, CallTimeoutMs);
+    return callAsync(QString::fromLatin1(DisconnectMethod), {node}, timeoutMs);
 }
 
 QDBusPendingCall EchoLinkApplication::IsConnected(const QString &node, int timeoutMs) const

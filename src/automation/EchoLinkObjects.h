@@ -7,6 +7,14 @@
 
 #include <QObject>
 
+// The bus library times a call out with a coarse timer, up to 5 % early. Where a call
+// time-out must hold, the caller keeps it with a precise timer of its own and gives the
+// bus this longer one, which only lets go of calls no longer of use.
+constexpr int busTimeoutFor(int timeoutMs)
+{
+    return timeoutMs * 6 / 5;
+}
+
 class EchoLinkApplication : public QObject, public AutomationObject {
     Q_OBJECT
 public:
@@ -20,8 +28,8 @@ public:
 
     // The link operations, sent without waiting. A call not answered within `timeoutMs`
     // finishes with an error answer.
-    QDBusPendingCall Connect(const QString &node, qint32 mode = 0) const;
-    QDBusPendingCall Disconnect(const QString &node) const;
+    QDBusPendingCall Connect(const QString &node, qint32 mode, int timeoutMs) const;
+    QDBusPendingCall Disconnect(const QString &node, int timeoutMs) const;
     QDBusPendingCall IsConnected(const QString &node, int timeoutMs) const;
 
     // The answer to a finished IsConnected; throws AutomationError for an error answer

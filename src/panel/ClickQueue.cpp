@@ -9,6 +9,10 @@
 ClickQueue::ClickQueue(const EchoLinkApplication &link, QObject *parent)
     : QObject(parent), m_link(link)
 {
+    m_timeout.setSingleShot(true);
+    m_timeout.setTimerType(Qt::PreciseTimer);
+    m_timeout.setInterval(Automation::CallTimeoutMs);
+    connect(&m_timeout, &QTimer::timeout, this, &ClickQueue::finish);
 }
 
 ClickQueue::~ClickQueue() = default;
@@ -25,9 +29,16 @@ void ClickQueue::serveNext()
     if (m_waiting.isEmpty())
         return;
     const QString call = m_waiting.dequeue();
-    m_watcher = std::make_unique<QDBusPendingCallWatcher>(
-        m_link.IsConnected(call, Automation::CallTimeoutMs));
+    await(m_link.IsConnected(call, busTimeoutFor(Automation::CallTimeoutMs)));
     connect(m_watcher.get(), &QDBusPendingCallWatcher::finished, this, [this, call] { act(call); });
+}
+
+void ClickQueue::await(const QDBusPendingCall &call)
+{
+    if (m_watcher)
+        m_watcher.release()->deleteLater();  // it may be delivering its signal now
+    m_watcher = std::make_unique<QDBusPendingCallWatcher>(call);
+    m_timeout.start();
 }
 
 void ClickQueue::act(const QString &call)
@@ -39,16 +50,15 @@ void ClickQueue::act(const QString &call)
         finish();
         return;
     }
-    // The watcher is still delivering its signal: it goes once control is back in the loop.
-    m_watcher.release()->deleteLater();
-    m_watcher = std::make_unique<QDBusPendingCallWatcher>(linked ? m_link.Disconnect(call)
-                                                                 : m_link.Connect(call, 0));
+    const int busTimeoutMs = busTimeoutFor(Automation::CallTimeoutMs);
+    await(linked ? m_link.Disconnect(call, busTimeoutMs) : m_link.Connect(call, 0, busTimeoutMs));
     connect(m_watcher.get(), &QDBusPendingCallWatcher::finished, this, &ClickQueue::finish);
 }
 
 // Nothing is read back from the link request: the next refresh shows what became of it.
 void ClickQueue::finish()
 {
+    m_timeout.stop();
     m_watcher.release()->deleteLater();
     Q_EMIT served();
     serveNext();

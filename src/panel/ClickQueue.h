@@ -10,9 +10,11 @@
 #include <QObject>
 #include <QQueue>
 #include <QString>
+#include <QTimer>
 #include <memory>
 
 class EchoLinkApplication;
+class QDBusPendingCall;
 class QDBusPendingCallWatcher;
 
 class ClickQueue : public QObject {
@@ -31,10 +33,12 @@ Q_SIGNALS:
 
 private:
     void serveNext();
+    void await(const QDBusPendingCall &call);
     void act(const QString &call);
     void finish();
 
     const EchoLinkApplication &m_link;
     QQueue<QString> m_waiting;
     std::unique_ptr<QDBusPendingCallWatcher> m_watcher;  // the call in flight, if any
+    QTimer m_timeout;  // the call time-out of the call in flight
 };

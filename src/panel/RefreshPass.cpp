@@ -10,22 +10,17 @@ RefreshPass::RefreshPass(const EchoLinkApplication &link,
                          const std::array<QString, CallCount> &calls, QObject *parent)
     : QObject(parent)
 {
-    m_silence.setSingleShot(true);
-    m_silence.setTimerType(Qt::PreciseTimer);
-    m_silence.setInterval(Automation::CallTimeoutMs);
-    connect(&m_silence, &QTimer::timeout, this, &RefreshPass::stop);
-
     m_calls.reserve(CallCount);
-    m_watchers.reserve(CallCount);
-    for (int i = 0; i < CallCount; ++i) {
-        // The bus drops a call once it could no longer be taken in time: the latest
-        // moment is one time-out per answer before it in order.
-        m_calls.push_back(link.IsConnected(calls[i], (i + 1) * Automation::CallTimeoutMs));
-        auto *watcher = new QDBusPendingCallWatcher(m_calls.back(), this);
-        connect(watcher, &QDBusPendingCallWatcher::finished, this, &RefreshPass::takeAnswers);
-        m_watchers.push_back(watcher);
-    }
-    m_silence.start();
+    for (int i = 0; i < CallCount; ++i)
+        // The latest call i can be taken in time is one time-out per answer before it.
+        m_calls.push_back(link.IsConnected(calls[i], busTimeoutFor((i + 1) * Automation::CallTimeoutMs)));
+    m_sinceLastAnswer.start();
+
+    m_poll.setTimerType(Qt::PreciseTimer);
+    m_poll.setInterval(PollMs);
+    connect(&m_poll, &QTimer::timeout, this, &RefreshPass::poll);
+    m_poll.start();
+    watch(CallCount - 1);
     // Answers already in (a lost bus fails every call at once) are taken on the next turn
     // of the event loop, so the caller has connected to the signals by then.
     QMetaObject::invokeMethod(this, &RefreshPass::takeAnswers, Qt::QueuedConnection);
@@ -33,27 +28,55 @@ RefreshPass::RefreshPass(const EchoLinkApplication &link,
 
 RefreshPass::~RefreshPass() = default;
 
-void RefreshPass::takeAnswers()
+void RefreshPass::watch(int index)
 {
-    if (m_over)
-        return;
+    if (m_watcher)
+        m_watcher.release()->deleteLater();  // it may be delivering its signal now
+    m_watched = index;
+    m_watcher = std::make_unique<QDBusPendingCallWatcher>(m_calls[index]);
+    connect(m_watcher.get(), &QDBusPendingCallWatcher::finished, this, &RefreshPass::takeAnswers);
+}
+
+// Takes the answers that are in, in button order; false when there was none to take.
+bool RefreshPass::takeInOrder()
+{
     bool tookAny = false;
-    while (m_next < CallCount && m_calls[m_next].isFinished()) {
+    while (!m_over && m_next < CallCount && m_calls[m_next].isFinished()) {
         bool linked = false;
         try {
             linked = EchoLinkApplication::linkedIn(m_calls[m_next]);
         } catch (const AutomationError &) {
             stop();
-            return;
+            return tookAny;
         }
         Q_EMIT answered(m_next, linked);
         ++m_next;
         tookAny = true;
     }
-    if (m_next == CallCount)
+    if (tookAny)
+        m_sinceLastAnswer.restart();
+    if (!m_over && m_next == CallCount)
         stop();
-    else if (tookAny)
-        m_silence.start();
+    return tookAny;
+}
+
+void RefreshPass::takeAnswers()
+{
+    if (m_over)
+        return;
+    takeInOrder();
+    if (!m_over && m_calls[m_watched].isFinished())
+        watch(m_next);
+}
+
+void RefreshPass::poll()
+{
+    if (m_over)
+        return;
+    if (!takeInOrder() && m_sinceLastAnswer.elapsed() >= Automation::CallTimeoutMs)
+        stop();
+    else if (!m_over && m_calls[m_watched].isFinished())
+        watch(m_next);
 }
 
 void RefreshPass::stop()
@@ -61,9 +84,9 @@ void RefreshPass::stop()
     if (m_over)
         return;
     m_over = true;
-    m_silence.stop();
+    m_poll.stop();
     // Answers still to come are of no use any more.
-    for (QDBusPendingCallWatcher *watcher : m_watchers)
-        watcher->disconnect(this);
+    if (m_watcher)
+        m_watcher->disconnect(this);
     Q_EMIT ended();
 }
