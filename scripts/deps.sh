@@ -3,7 +3,8 @@
 # those that are missing. Uses sudo when not run as root.
 set -euo pipefail
 
-packages=(g++ make cmake qt6-base-dev libgl-dev dbus fonts-arkpandora)
+packages=(g++ make cmake pkg-config qt6-base-dev libgl-dev dbus fonts-arkpandora
+          libasyncaudio-dev libasynccore-dev libasynccpp-dev libsigc++-2.0-dev)
 if [ "${1:-}" = "--tests" ]; then
   packages+=(xvfb xauth openbox x11-utils xdotool imagemagick dpkg-dev desktop-file-utils appstream)
 fi
