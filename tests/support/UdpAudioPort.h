@@ -1,0 +1,70 @@
+// The test's side of the audio library's network audio device, which lets a test be the
+// sound card of an audio graph or a node. How Debian's library (19.09) configures it:
+//
+//   - Name: "udp:ADDRESS:PORT", e.g. Async::AudioIO("udp:127.0.0.1:40000", 0); the second
+//     argument is the channel that AudioIO uses. A name without both parts fails to open.
+//   - Opened for reading (AudioIO::MODE_RD) the device binds ADDRESS:PORT and plays what
+//     arrives there from anywhere; opened for writing (MODE_WR) it sends to ADDRESS:PORT
+//     from an ephemeral port. One name opened both ways (an input and an output AudioIO on
+//     the same name) binds ADDRESS:PORT and sends to it as well, i.e. to itself, so input
+//     and output devices need names of their own (different ports).
+//   - Samples: signed 16-bit, host byte order (little-endian here), frames interleaved
+//     over AudioIO::setChannels() channels (2 unless set; full scale 32767 reads as 1.0,
+//     and output is clamped to +-32767).
+//   - Rate: AudioIO::setSampleRate(), by default the library's internal 16000 Hz.
+//   - Blocks: AudioIO::setBlocksize() frames (256 unless set). Output goes out as one
+//     datagram per block, paced by a timer every block's time (16 ms at 16 kHz), after a
+//     prebuffer of two blocks; the end of a stream is padded with silence to a whole
+//     block. Input datagrams of any length are cut into blocks; a partial block waits
+//     for the next datagram.
+//   - These settings are process-wide and hold for devices opened after they are set.
+#pragma once
+
+#include <AsyncIpAddress.h>
+#include <AsyncTimer.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Async {
+class UdpSocket;
+}
+
+class UdpAudioPort {
+public:
+    static constexpr int Channels = 2;
+    static constexpr int BlockFrames = 256;
+    static constexpr int SampleRate = 16000;
+
+    // A port on the loopback address bound to capture what a device opened for writing
+    // to it sends (port 0: any free port).
+    explicit UdpAudioPort(uint16_t port = 0);
+    ~UdpAudioPort();
+
+    uint16_t port() const { return m_port; }
+    std::string deviceName() const;   // "udp:127.0.0.1:<port>", for the device to write to
+
+    // Sends the samples on `channel` (the others silent) to a device reading at `port` of
+    // the loopback address, one block of frames per block's time, as a sound card would.
+    void send(const std::vector<float> &samples, uint16_t port, int channel = 0);
+    bool sendDone() const { return m_sendNext >= m_sendFrames.size() / Channels; }
+
+    // What arrived on `channel`, in order, as samples in -1..1.
+    std::vector<float> received(int channel = 0) const;
+
+    // A loopback UDP port that is free now, for a device to read at.
+    static uint16_t freePort();
+
+private:
+    void sendBlock();
+
+    std::unique_ptr<Async::UdpSocket> m_socket;
+    uint16_t m_port;
+    std::vector<int16_t> m_received;
+    std::vector<int16_t> m_sendFrames;
+    size_t m_sendNext = 0;  // frames sent
+    uint16_t m_sendPort = 0;
+    Async::Timer m_pace;
+};
