@@ -5,6 +5,7 @@
 #include "AudioAnalysis.h"
 #include "AudioTestEnds.h"
 #include "ConferenceAudio.h"
+#include "LinkRateAdapter.h"
 
 #include <QTest>
 
@@ -135,6 +136,29 @@ private Q_SLOTS:
         conference.setTransmitting(false);
         a.sent.clear();
         talk(microphone, 1000.0);
+        QVERIFY(a.sent.samples().empty());
+    }
+
+    void linksAtTheirOwnRateMeetAtTheLibrarysRate()
+    {
+        // Links carry 8 kHz; the conference and the sound card run at 16 kHz.
+        TestLink a, b;
+        CaptureSink speaker;
+        LinkRateAdapter rateA(&a.received, &a.sent), rateB(&b.received, &b.sent);
+        ConferenceAudio conference(nullptr, &speaker);
+        conference.addLink(rateA.received(), rateA.send());
+        conference.addLink(rateB.received(), rateB.send());
+
+        a.received.play(tone(1000.0, -12.0, 0.5, 8000));
+        QVERIFY(m_loop.runUntil([&] { return a.received.flushed(); }, 5000));
+        QCOMPARE(speaker.samples().size(), size_t(Rate / 2));
+        QCOMPARE(b.sent.samples().size(), size_t(8000 / 2));
+        const auto local = slice(speaker.samples(), Rate, 0.05, 0.45);
+        const auto far = slice(b.sent.samples(), 8000, 0.05, 0.45);
+        QCOMPARE(dominantFrequency(local, Rate), 1000.0);
+        QCOMPARE(dominantFrequency(far, 8000, 50.0, 3950.0), 1000.0);
+        QVERIFY(std::abs(toneLevelDbfs(local, 1000.0, Rate) + 12.0) < 0.5);
+        QVERIFY(std::abs(toneLevelDbfs(far, 1000.0, 8000) + 12.0) < 0.5);
         QVERIFY(a.sent.samples().empty());
     }
 };

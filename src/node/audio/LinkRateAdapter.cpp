@@ -1,0 +1,13 @@
+#include "LinkRateAdapter.h"
+
+LinkRateAdapter::LinkRateAdapter(Async::AudioSource *fromLink, Async::AudioSink *toLink)
+{
+    fromLink->registerSink(&m_received);
+    m_send.registerSink(toLink);
+}
+
+LinkRateAdapter::~LinkRateAdapter()
+{
+    m_received.unregisterSource();
+    m_send.unregisterSink();
+}
