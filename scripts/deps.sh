@@ -3,8 +3,10 @@
 # those that are missing. Uses sudo when not run as root.
 set -euo pipefail
 
-packages=(g++ make cmake pkg-config qt6-base-dev libgl-dev dbus fonts-arkpandora
-          libasyncaudio-dev libasynccore-dev libasynccpp-dev libsigc++-2.0-dev)
+packages=(g++ make cmake qt6-base-dev libgl-dev dbus fonts-arkpandora)
+# echolink-node: Debian's EchoLink protocol library and what its headers include.
+packages+=(pkg-config libecholib-dev libasynccore-dev libasynccpp-dev libasyncaudio-dev
+           libsigc++-2.0-dev libgsm1-dev)
 if [ "${1:-}" = "--tests" ]; then
   packages+=(xvfb xauth openbox x11-utils xdotool imagemagick dpkg-dev desktop-file-utils appstream)
 fi

@@ -24,6 +24,14 @@ inline constexpr char CallsignMethod[] = "Callsign";  // () -> s
 inline constexpr char SysopConfigPath[] = "/SysopConfig";
 inline constexpr char SysopConfigInterface[] = "org.dialboard.EchoLink.SysopConfig";
 
+// Extras of echolink-node, the real station, on an interface of their own: the links
+// that are up and the state of its directory registration.
+inline constexpr char StationPath[] = "/Station";
+inline constexpr char StationInterface[] = "org.dialboard.EchoLink.Station";
+inline constexpr char LinksMethod[] = "Links";                      // () -> as
+inline constexpr char DirectoryStatusMethod[] = "DirectoryStatus";  // () -> s
+inline constexpr char LinksChangedSignal[] = "LinksChanged";        // (as)
+
 // Control object of the stand-in server, for tests and demonstrations.
 inline constexpr char ControlPath[] = "/Control";
 inline constexpr char ControlInterface[] = "org.dialboard.EchoLink.Simulator";

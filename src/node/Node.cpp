@@ -1,0 +1,136 @@
+#include "Node.h"
+
+#include "NodeBus.h"
+
+#include <EchoLinkDispatcher.h>
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+Node::Node(NodeConfig config, QObject *parent)
+    : QObject(parent), m_config(std::move(config))
+{
+}
+
+Node::~Node()
+{
+    m_links.reset();  // every link leaves the dispatcher before it goes
+    if (EchoLink::Dispatcher::instance() != nullptr)
+        EchoLink::Dispatcher::deleteInstance();
+}
+
+void Node::log(const QString &line)
+{
+    std::fprintf(stderr, "echolink-node: %s\n", qPrintable(line));
+}
+
+void Node::keepOffline(const QString &reason)
+{
+    m_offlineReason = reason;
+    log(reason);
+}
+
+QString Node::startNetworking()
+{
+    const Async::IpAddress bind(m_config.bindAddress.isNull()
+                                    ? std::string()
+                                    : m_config.bindAddress.toString().toStdString());
+    EchoLink::Dispatcher::setBindAddr(bind);
+    EchoLink::Dispatcher *dispatcher = EchoLink::Dispatcher::instance();
+    if (dispatcher == nullptr)
+        return QStringLiteral("cannot bind the link ports UDP 5198 and 5199 on %1 (another "
+                              "EchoLink program, or an address this machine does not have)")
+            .arg(m_config.bindAddress.isNull() ? QStringLiteral("any address")
+                                               : m_config.bindAddress.toString());
+
+    m_links = std::make_unique<StationLinks>(m_config);
+    m_directory = std::make_unique<DirectoryLogon>(m_config);
+    m_fetcher = std::make_unique<StationListFetcher>(m_config.directoryServers, m_config.bindAddress,
+                                                     m_config.directoryTimeoutMs);
+    dispatcher->incomingConnection.connect(sigc::mem_fun(*m_links, &StationLinks::incomingConnection));
+
+    connect(m_links.get(), &StationLinks::logLine, this, &Node::log);
+    connect(m_links.get(), &StationLinks::stationListWanted, this, &Node::fetchList);
+    connect(m_links.get(), &StationLinks::busyChanged, m_directory.get(), &DirectoryLogon::setBusy);
+    connect(m_links.get(), &StationLinks::linksChanged, this, [this](const QStringList &links) {
+        if (m_bus != nullptr)
+            Q_EMIT m_bus->station().LinksChanged(links);
+    });
+    connect(m_directory.get(), &DirectoryLogon::statusChanged, this,
+            [](const QString &status) { log(QStringLiteral("directory: %1").arg(status)); });
+    connect(m_directory.get(), &DirectoryLogon::loggedOn, this, &Node::fetchList);
+    connect(m_fetcher.get(), &StationListFetcher::fetched, this, [this](const StationList &list) {
+        log(QStringLiteral("station list: %1 stations").arg(list.size()));
+        m_links->setStationList(list);
+    });
+    connect(m_fetcher.get(), &StationListFetcher::failed, this, [this](const QString &reason) {
+        log(QStringLiteral("station list not fetched: %1").arg(reason));
+        m_links->stationListFailed(reason);
+    });
+    m_listRefresh.setInterval(m_config.listRefreshMs);
+    connect(&m_listRefresh, &QTimer::timeout, this, &Node::fetchList);
+    m_listRefresh.start();
+
+    log(QStringLiteral("%1 on line: links on %2, directory %3")
+            .arg(m_config.callsign,
+                 m_config.bindAddress.isNull() ? QStringLiteral("any address")
+                                               : m_config.bindAddress.toString(),
+                 m_config.directoryServers.join(QLatin1Char(' '))));
+    m_directory->start();
+    return {};
+}
+
+void Node::fetchList()
+{
+    if (m_fetcher && !m_quitting)
+        m_fetcher->fetch();
+}
+
+StationLinks::Answer Node::connectTo(const QString &call)
+{
+    if (!m_links)
+        return {StationLinks::Outcome::Refused,
+                QStringLiteral("org.dialboard.EchoLink.Error.Offline"),
+                QStringLiteral("the node is not on the EchoLink network: %1").arg(m_offlineReason)};
+    return m_links->connectTo(call);
+}
+
+bool Node::isConnected(const QString &call) const
+{
+    return m_links && m_links->isConnected(call);
+}
+
+void Node::disconnect(const QString &call)
+{
+    if (m_links)
+        m_links->disconnect(call);
+}
+
+QStringList Node::links() const
+{
+    return m_links ? m_links->links() : QStringList();
+}
+
+QString Node::directoryStatus() const
+{
+    if (!m_directory)
+        return QStringLiteral("off: %1").arg(m_offlineReason);
+    return m_directory->status();
+}
+
+void Node::quit()
+{
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    log(QStringLiteral("closing"));
+    if (m_links)
+        m_links->disconnectAll();
+    if (m_directory)
+        m_directory->logOff(LogOffTimeoutMs);
+    if (m_bus != nullptr)
+        m_bus->closeAndQuit();
+    else
+        QCoreApplication::quit();
+}

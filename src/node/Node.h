@@ -1,0 +1,62 @@
+// The EchoLink station: its configuration, its directory registration and station list,
+// its links, and the contract it serves on the bus. Networking starts only with a
+// complete configuration in a file that others cannot read.
+#pragma once
+
+#include "DirectoryLogon.h"
+#include "NodeConfig.h"
+#include "StationLinks.h"
+#include "StationListFetcher.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+class NodeBus;
+
+class Node : public QObject
+{
+    Q_OBJECT
+
+public:
+    // How long quitting may wait for the directory's log-off.
+    static constexpr int LogOffTimeoutMs = 2000;
+
+    explicit Node(NodeConfig config, QObject *parent = nullptr);
+    ~Node() override;
+
+    // Binds the link ports and logs on. Empty on success, else what failed (the link
+    // ports could not be bound).
+    QString startNetworking();
+    // Networking stays off, for this reason (shown by DirectoryStatus and the log).
+    void keepOffline(const QString &reason);
+    void setBus(NodeBus *bus) { m_bus = bus; }
+
+    // The contract.
+    StationLinks::Answer connectTo(const QString &call);
+    bool isConnected(const QString &call) const;
+    void disconnect(const QString &call);
+    QString callsign() const { return m_config.callsign; }
+    // The extras.
+    QStringList links() const;
+    QString directoryStatus() const;
+
+    // Logs off (bounded), drops the links, raises Closing and ends the event loop.
+    void quit();
+
+    static void log(const QString &line);
+
+private:
+    void fetchList();
+
+    NodeConfig m_config;
+    QString m_offlineReason;
+    std::unique_ptr<StationLinks> m_links;
+    std::unique_ptr<DirectoryLogon> m_directory;
+    std::unique_ptr<StationListFetcher> m_fetcher;
+    QTimer m_listRefresh;
+    NodeBus *m_bus = nullptr;
+    bool m_quitting = false;
+};

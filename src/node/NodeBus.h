@@ -1,0 +1,77 @@
+// Serves the automation contract on the session bus for the node, unchanged from what the
+// panel expects of any EchoLink: /EchoLink, /SetupConfig and /SysopConfig, every call
+// answered at once. The node's extras are on /Station (org.dialboard.EchoLink.Station).
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
+#include <QObject>
+#include <QStringList>
+
+class Node;
+class NodeBus;
+
+// One contract object; its messages go to the bus service.
+class ContractObject : public QDBusVirtualObject
+{
+public:
+    ContractObject(NodeBus &bus, QString interfaceName, QString membersXml, QObject *parent);
+
+    QString interfaceName() const { return m_interfaceName; }
+    QString introspectionXml() const;
+    QString introspect(const QString &path) const override;
+    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override;
+
+private:
+    QString interfaceXml() const;
+
+    NodeBus &m_bus;
+    QString m_interfaceName;
+    QString m_membersXml;
+};
+
+// /Station: what the node adds to the contract.
+class StationObject : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.dialboard.EchoLink.Station")
+
+public:
+    StationObject(Node &node, QObject *parent = nullptr);
+
+public Q_SLOTS:
+    QStringList Links() const;
+    QString DirectoryStatus() const;
+
+Q_SIGNALS:
+    void LinksChanged(const QStringList &links);
+
+private:
+    Node &m_node;
+};
+
+class NodeBus : public QObject
+{
+    Q_OBJECT
+
+public:
+    NodeBus(Node &node, const QDBusConnection &bus, QObject *parent = nullptr);
+
+    // Puts the objects on the bus; false when a path cannot be registered.
+    bool registerObjects();
+    // Owns the contract's bus name. Empty on success, else why not.
+    QString ownName();
+
+    bool receive(const ContractObject &object, const QDBusMessage &message);
+    // Raises Closing, then quits once the bus has everything sent before.
+    void closeAndQuit();
+    StationObject &station() { return m_station; }
+
+private:
+    QDBusMessage answer(const ContractObject &object, const QDBusMessage &message);
+
+    Node &m_node;
+    QDBusConnection m_bus;
+    StationObject m_station;
+};

@@ -1,0 +1,219 @@
+#include "NodeConfig.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include <sys/stat.h>
+
+namespace {
+
+constexpr int MaxDescription = 27;  // what the directory shows of a station's description
+
+const char Template[] =
+    "; echolink-node configuration. This file holds your EchoLink password: keep it\n"
+    "; readable by you alone (chmod 600). See echolink-node(1) for every key.\n"
+    "[Station]\n"
+    "; Your callsign as validated by EchoLink, with -L for a link or -R for a repeater.\n"
+    "Callsign=\n"
+    "Password=\n"
+    "; Sent to stations you link with.\n"
+    "Name=\n"
+    "; Shown in the directory (27 characters at most).\n"
+    "Location=\n"
+    "\n"
+    "[Network]\n"
+    "; Directory servers, separated by blanks; the node tries them in order.\n"
+    "; DirectoryServers=servers.echolink.org\n"
+    "; The local address for the link ports (UDP 5198, 5199) and the directory connection.\n"
+    "; BindAddress=\n"
+    "\n"
+    "[Links]\n"
+    "; Incoming links: all, none, or pattern (then Accept and Reject are regular expressions).\n"
+    "Incoming=all\n"
+    "MaxLinks=4\n";
+
+// The value as text. QSettings parses a value with a comma outside quotes into a list;
+// the text on the line is what the user meant, so such a value is read from the line.
+QString rawText(const QSettings &settings, const QString &path, const QString &key)
+{
+    const QVariant value = settings.value(key);
+    if (value.typeId() != QMetaType::QStringList)
+        return value.toString().trimmed();
+    const QString group = key.section(QLatin1Char('/'), 0, 0);
+    const QString name = key.section(QLatin1Char('/'), 1);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    bool inGroup = false;
+    for (const QByteArray &bytes : file.readAll().split('\n')) {
+        const QString line = QString::fromUtf8(bytes).trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inGroup = line == QLatin1Char('[') + group + QLatin1Char(']');
+            continue;
+        }
+        const int equals = line.indexOf(QLatin1Char('='));
+        if (inGroup && equals > 0 && line.left(equals).trimmed() == name)
+            return line.mid(equals + 1).trimmed();
+    }
+    return {};
+}
+
+}  // namespace
+
+QString NodeConfig::directoryDescription() const
+{
+    return location.left(MaxDescription);
+}
+
+bool NodeConfig::acceptsCaller(const QString &call) const
+{
+    switch (incoming) {
+    case Incoming::All:
+        return true;
+    case Incoming::None:
+        return false;
+    case Incoming::Pattern:
+        return accept.match(call).hasMatch() && !reject.match(call).hasMatch();
+    }
+    return false;
+}
+
+NodeConfigFile::NodeConfigFile(QString path) : m_path(std::move(path)) {}
+
+QString NodeConfigFile::defaultPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+           + QStringLiteral("/echolink-node/echolink-node.conf");
+}
+
+bool NodeConfigFile::createIfMissing()
+{
+    if (QFileInfo::exists(m_path))
+        return true;
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    QFile file(m_path);
+    // Created with no permission for anyone else from the first byte on.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)
+        || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+        || file.write(Template) != qint64(sizeof(Template) - 1)) {
+        m_error = QStringLiteral("cannot create %1: %2").arg(m_path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool NodeConfigFile::fail(const QString &key, const QString &value, const QString &expected)
+{
+    m_error = QStringLiteral("%1 in %2 is '%3': %4").arg(key, m_path, value, expected);
+    return false;
+}
+
+bool NodeConfigFile::load(NodeConfig &config)
+{
+    QFile probe(m_path);
+    if (!probe.open(QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("cannot read %1: %2").arg(m_path, probe.errorString());
+        return false;
+    }
+    probe.close();
+    const QSettings settings(m_path, QSettings::IniFormat);
+    if (settings.status() != QSettings::NoError) {
+        m_error = QStringLiteral("%1 is not a readable configuration file").arg(m_path);
+        return false;
+    }
+    auto text = [&](const char *key) { return rawText(settings, m_path, QLatin1String(key)); };
+
+    config.callsign = text("Station/Callsign").toUpper();
+    config.password = text("Station/Password");
+    config.name = text("Station/Name");
+    config.location = text("Station/Location");
+    if (config.callsign.contains(QRegularExpression(QStringLiteral("[^A-Z0-9*/-]"))))
+        return fail(QStringLiteral("[Station] Callsign"), config.callsign,
+                    QStringLiteral("a callsign has only letters, digits and '-'"));
+
+    const QString servers = text("Network/DirectoryServers");
+    if (!servers.isEmpty())
+        config.directoryServers =
+            servers.split(QRegularExpression(QStringLiteral("[\\s,]+")), Qt::SkipEmptyParts);
+    else
+        config.directoryServers = {QStringLiteral("servers.echolink.org")};
+
+    const QString bind = text("Network/BindAddress");
+    config.bindAddress = QHostAddress();
+    if (!bind.isEmpty()
+        && (!config.bindAddress.setAddress(bind)
+            || config.bindAddress.protocol() != QAbstractSocket::IPv4Protocol))
+        return fail(QStringLiteral("[Network] BindAddress"), bind,
+                    QStringLiteral("an IPv4 address of this machine, or nothing for any"));
+
+    const QString incoming = text("Links/Incoming").toLower();
+    if (incoming.isEmpty() || incoming == QLatin1String("all"))
+        config.incoming = NodeConfig::Incoming::All;
+    else if (incoming == QLatin1String("none"))
+        config.incoming = NodeConfig::Incoming::None;
+    else if (incoming == QLatin1String("pattern"))
+        config.incoming = NodeConfig::Incoming::Pattern;
+    else
+        return fail(QStringLiteral("[Links] Incoming"), incoming,
+                    QStringLiteral("one of all, none, pattern"));
+    for (auto [key, pattern, fallback] :
+         {std::tuple{"Links/Accept", &config.accept, ".*"},
+          std::tuple{"Links/Reject", &config.reject, "(?!)"}}) {
+        QString value = text(key);
+        if (value.isEmpty())
+            value = QLatin1String(fallback);
+        *pattern = QRegularExpression(QRegularExpression::anchoredPattern(value),
+                                      QRegularExpression::CaseInsensitiveOption);
+        if (!pattern->isValid())
+            return fail(QStringLiteral("[Links] %1").arg(QLatin1String(key).mid(6)), value,
+                        QStringLiteral("not a regular expression (%1)").arg(pattern->errorString()));
+    }
+
+    struct Number { const char *key; int *target; int min; int max; };
+    const Number numbers[] = {
+        {"Links/MaxLinks", &config.maxLinks, 1, 100},
+        {"Timing/DirectoryRetryMs", &config.directoryRetryMs, 10, 3600000},
+        {"Timing/DirectoryTimeoutMs", &config.directoryTimeoutMs, 10, 3600000},
+        {"Timing/ListRefreshMs", &config.listRefreshMs, 100, 24 * 3600000},
+        {"Timing/UnknownCallerFetchMs", &config.unknownCallerFetchMs, 0, 3600000},
+        {"Timing/RefusedMemoryMs", &config.refusedMemoryMs, 0, 24 * 3600000},
+    };
+    for (const Number &number : numbers) {
+        const QString value = text(number.key);
+        if (value.isEmpty())
+            continue;
+        bool ok = false;
+        const int parsed = value.toInt(&ok);
+        if (!ok || parsed < number.min || parsed > number.max)
+            return fail(QStringLiteral("[%1] %2")
+                            .arg(QString::fromLatin1(number.key).section(QLatin1Char('/'), 0, 0),
+                                 QString::fromLatin1(number.key).section(QLatin1Char('/'), 1)),
+                        value,
+                        QStringLiteral("a whole number from %1 to %2").arg(number.min).arg(number.max));
+        *number.target = parsed;
+    }
+    return true;
+}
+
+QString NodeConfigFile::networkingBlocker(const NodeConfig &config) const
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(m_path).constData(), &status) == 0
+        && (status.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+        return QStringLiteral("%1 holds the EchoLink password but others may read it; "
+                              "run: chmod 600 %1")
+            .arg(m_path);
+    QStringList missing;
+    if (config.callsign.isEmpty())
+        missing << QStringLiteral("Callsign");
+    if (config.password.isEmpty())
+        missing << QStringLiteral("Password");
+    if (!missing.isEmpty())
+        return QStringLiteral("no networking until %1 %2 set in the [Station] section of %3")
+            .arg(missing.join(QLatin1String(" and ")),
+                 missing.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"), m_path);
+    return {};
+}

@@ -1,0 +1,67 @@
+// The node's configuration file ($XDG_CONFIG_HOME/echolink-node/echolink-node.conf, an INI
+// file): who the station is, where the directory is, which links it takes, and the
+// node's own retry intervals. Read once at start; the node never writes to it except to
+// create a commented template, readable by the user alone, when there is none.
+#pragma once
+
+#include <QHostAddress>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+
+struct NodeConfig
+{
+    enum class Incoming { All, None, Pattern };
+
+    QString callsign;  // upper case
+    QString password;
+    QString name;      // sent to linked stations with the callsign
+    QString location;  // the directory's description of the station
+    QStringList directoryServers;
+    QHostAddress bindAddress;  // null: any address
+    Incoming incoming = Incoming::All;
+    QRegularExpression accept;  // Incoming::Pattern: callers that match may link...
+    QRegularExpression reject;  // ...unless they match this one
+    int maxLinks = 4;
+
+    // The node's own intervals, in milliseconds.
+    int directoryRetryMs = 5000;         // first retry after a failed log-on; doubles up to 32 times
+    int directoryTimeoutMs = 20000;      // a directory that stays silent this long has failed
+    int listRefreshMs = 4 * 60 * 1000;   // the station list is fetched again this often
+    int unknownCallerFetchMs = 60000;    // unknown callers cause at most one list fetch per this
+    int refusedMemoryMs = 10 * 60 * 1000;  // a refused address is ignored this long
+
+    // The description the directory shows: the location, cut to the directory's 27 characters.
+    QString directoryDescription() const;
+    // Whether a station calling in may link, by the incoming policy alone.
+    bool acceptsCaller(const QString &callsign) const;
+};
+
+// Reading the file. Every problem is one sentence that names the key and the file.
+class NodeConfigFile
+{
+public:
+    explicit NodeConfigFile(QString path);
+
+    // $XDG_CONFIG_HOME/echolink-node/echolink-node.conf
+    static QString defaultPath();
+
+    QString path() const { return m_path; }
+
+    // Creates the template, readable and writable by the user alone, when no file exists.
+    // False, with the reason in error(), when it cannot.
+    bool createIfMissing();
+    // Reads every value; false, with error() saying which key in which file, on a bad one.
+    bool load(NodeConfig &config);
+    // Why networking must not start although the file reads well: the file is readable by
+    // others, or the callsign or password is missing. Empty when networking may start.
+    QString networkingBlocker(const NodeConfig &config) const;
+
+    QString error() const { return m_error; }
+
+private:
+    bool fail(const QString &key, const QString &value, const QString &expected);
+
+    QString m_path;
+    QString m_error;
+};

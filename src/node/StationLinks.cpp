@@ -1,0 +1,313 @@
+#include "StationLinks.h"
+
+#include "FarText.h"
+
+#include <EchoLinkQso.h>
+
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+const QString ErrorPrefix = QStringLiteral("org.dialboard.EchoLink.Error.");
+constexpr int MaxWaitingCalls = 40;  // links waiting for a fresh list, at most
+constexpr int MaxRemembered = 4096;  // refused addresses remembered, at most
+
+QHostAddress toQt(const Async::IpAddress &ip)
+{
+    return QHostAddress(QString::fromStdString(ip.toString()));
+}
+
+Async::IpAddress toAsync(const QHostAddress &address)
+{
+    return Async::IpAddress(address.toString().toStdString());
+}
+
+bool isAllDigits(const QString &text)
+{
+    return !text.isEmpty()
+           && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; });
+}
+
+StationLinks::Answer refused(const char *name, const QString &message)
+{
+    return {StationLinks::Outcome::Refused, ErrorPrefix + QLatin1String(name), message};
+}
+
+}  // namespace
+
+StationLinks::StationLinks(const NodeConfig &config, QObject *parent)
+    : QObject(parent), m_config(config)
+{
+}
+
+StationLinks::~StationLinks() = default;
+
+StationLinks::Link *StationLinks::findLink(const QString &call)
+{
+    return const_cast<Link *>(std::as_const(*this).findLink(call));
+}
+
+const StationLinks::Link *StationLinks::findLink(const QString &call) const
+{
+    const QString wanted = call.trimmed();
+    if (wanted.isEmpty())
+        return nullptr;
+    bool number = isAllDigits(wanted);
+    const int id = number ? wanted.toInt(&number) : 0;
+    for (const auto &[address, link] : m_links) {
+        if (number ? link.id == id : link.callsign.compare(wanted, Qt::CaseInsensitive) == 0)
+            return &link;
+    }
+    return nullptr;
+}
+
+StationLinks::Answer StationLinks::connectTo(const QString &call)
+{
+    const QString wanted = call.trimmed();
+    if (wanted.isEmpty())
+        return refused("EmptyCall", QStringLiteral("no station named: the call is empty"));
+    if (wanted.compare(m_config.callsign, Qt::CaseInsensitive) == 0)
+        return refused("OwnCallsign", QStringLiteral("%1 is this station's own callsign").arg(m_config.callsign));
+    if (findLink(wanted) != nullptr)
+        return {Outcome::AlreadyLinked, {}, {}};
+    if (linkCount() >= m_config.maxLinks)
+        return refused("TooManyLinks", QStringLiteral("all %1 links are in use").arg(m_config.maxLinks));
+    const StationEntry *station = m_list.find(wanted);
+    if (station == nullptr) {
+        // One fresh list decides; the link starts if the station is in it.
+        if (m_waitingCalls.size() < MaxWaitingCalls)
+            m_waitingCalls.insert(wanted.toUpper());
+        Q_EMIT stationListWanted();
+        if (!m_haveList)
+            return refused("NoStationList",
+                           QStringLiteral("no station list from the directory yet; one is being "
+                                          "fetched and the link to %1 starts if it is there")
+                               .arg(FarText::clean(wanted.toUtf8())));
+        return refused("NoSuchStation",
+                       QStringLiteral("%1 is not in the station list; a fresh list is being "
+                                      "fetched and the link starts if it is there")
+                           .arg(FarText::clean(wanted.toUtf8())));
+    }
+    const auto existing = m_links.find(station->address.toIPv4Address());
+    if (existing != m_links.end())
+        return refused("AddressInUse",
+                       QStringLiteral("%1 shares its address with %2, which is linked; EchoLink "
+                                      "keeps one link per address")
+                           .arg(station->callsign, existing->second.callsign));
+    startLink(*station);
+    return {Outcome::Started, {}, {}};
+}
+
+void StationLinks::startLink(const StationEntry &station)
+{
+    Link &link = addLink(station.address, station);
+    if (link.qso->initOk() && link.qso->connect()) {
+        Q_EMIT logLine(QStringLiteral("linking with %1 (node %2) at %3")
+                           .arg(station.callsign).arg(station.id).arg(station.address.toString()));
+        return;
+    }
+    Q_EMIT logLine(QStringLiteral("cannot link with %1").arg(station.callsign));
+    m_links.erase(station.address.toIPv4Address());
+    linkCountChanged();
+}
+
+StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const StationEntry &station)
+{
+    const quint32 key = address.toIPv4Address();
+    Link &link = m_links[key];
+    link.callsign = station.callsign;
+    link.id = station.id;
+    link.qso = std::make_unique<EchoLink::Qso>(toAsync(address), m_config.callsign.toStdString(),
+                                               m_config.name.toStdString(),
+                                               m_config.location.toStdString());
+    EchoLink::Qso *qso = link.qso.get();
+    qso->stateChange.connect([this, key, qso](EchoLink::Qso::State state) {
+        linkStateChanged(key, qso, state);
+    });
+    qso->chatMsgReceived.connect([this, key](const std::string &text) {
+        const auto it = m_links.find(key);
+        if (it != m_links.end())
+            Q_EMIT logLine(QStringLiteral("chat from %1: %2")
+                               .arg(it->second.callsign, FarText::clean(text)));
+    });
+    linkCountChanged();
+    return link;
+}
+
+void StationLinks::linkStateChanged(quint32 key, EchoLink::Qso *qso, int state)
+{
+    const auto it = m_links.find(key);
+    if (it == m_links.end() || it->second.qso.get() != qso)
+        return;
+    Link &link = it->second;
+    if (state == EchoLink::Qso::STATE_CONNECTED) {
+        link.up = true;
+        Q_EMIT logLine(QStringLiteral("linked with %1").arg(link.callsign));
+        Q_EMIT linksChanged(links());
+    } else if (state == EchoLink::Qso::STATE_DISCONNECTED) {
+        const bool wasUp = link.up;
+        Q_EMIT logLine(wasUp ? QStringLiteral("link with %1 ended").arg(link.callsign)
+                             : QStringLiteral("%1 did not answer").arg(link.callsign));
+        // The library is still inside the link's own code: the link goes once it returns.
+        Link *gone = new Link(std::move(link));
+        m_links.erase(it);
+        QTimer::singleShot(0, this, [gone] { delete gone; });
+        linkCountChanged();
+        if (wasUp)
+            Q_EMIT linksChanged(links());
+    }
+}
+
+bool StationLinks::isConnected(const QString &call) const
+{
+    const Link *link = findLink(call);
+    return link != nullptr && link->up;
+}
+
+void StationLinks::disconnect(const QString &call)
+{
+    m_waitingCalls.remove(call.trimmed().toUpper());
+    if (Link *link = findLink(call))
+        link->qso->disconnect();  // reports the end through linkStateChanged
+}
+
+void StationLinks::disconnectAll()
+{
+    m_waitingCalls.clear();
+    QList<EchoLink::Qso *> qsos;
+    for (const auto &[address, link] : m_links)
+        qsos << link.qso.get();
+    for (EchoLink::Qso *qso : qsos)
+        qso->disconnect();
+}
+
+QStringList StationLinks::links() const
+{
+    QStringList up;
+    for (const auto &[address, link] : m_links)
+        if (link.up)
+            up << link.callsign;
+    up.sort();
+    return up;
+}
+
+void StationLinks::setStationList(const StationList &list)
+{
+    m_list = list;
+    m_haveList = true;
+    const QSet<QString> calls = std::exchange(m_waitingCalls, {});
+    for (const QString &call : calls) {
+        const StationEntry *station = m_list.find(call);
+        if (station == nullptr) {
+            Q_EMIT logLine(QStringLiteral("no such station: %1").arg(FarText::clean(call.toUtf8())));
+            continue;
+        }
+        if (findLink(call) == nullptr && linkCount() < m_config.maxLinks
+            && !m_links.contains(station->address.toIPv4Address()))
+            startLink(*station);
+    }
+    const QHash<quint32, QString> callers = std::exchange(m_waitingCallers, {});
+    for (auto it = callers.cbegin(); it != callers.cend(); ++it)
+        takeCaller(QHostAddress(it.key()), it.value());
+}
+
+void StationLinks::stationListFailed(const QString &reason)
+{
+    for (const QString &call : std::exchange(m_waitingCalls, {}))
+        Q_EMIT logLine(QStringLiteral("cannot look up %1: %2").arg(FarText::clean(call.toUtf8()), reason));
+    const QHash<quint32, QString> callers = std::exchange(m_waitingCallers, {});
+    for (auto it = callers.cbegin(); it != callers.cend(); ++it)
+        refuse(QHostAddress(it.key()), it.value(),
+               QStringLiteral("the directory cannot confirm your station just now"), false);
+}
+
+void StationLinks::incomingConnection(const Async::IpAddress &ip, const std::string &callsign,
+                                      const std::string &, const std::string &)
+{
+    const QHostAddress address = toQt(ip);
+    const quint32 key = address.toIPv4Address();
+    const QString call = FarText::clean(callsign).trimmed().toUpper();
+    const auto refusedUntil = m_refused.constFind(key);
+    if (refusedUntil != m_refused.constEnd()) {
+        if (!refusedUntil->hasExpired())
+            return;  // refused a short while ago: not even an answer
+        m_refused.erase(refusedUntil);
+    }
+    if (m_links.contains(key) || m_waitingCallers.contains(key))
+        return;
+    if (!m_config.acceptsCaller(call)) {
+        refuse(address, call, QStringLiteral("%1 does not take links from %2").arg(m_config.callsign, call), true);
+        return;
+    }
+    if (linkCount() >= m_config.maxLinks) {
+        refuse(address, call, QStringLiteral("%1 is busy: all links are in use").arg(m_config.callsign), false);
+        return;
+    }
+    if (m_list.findCallsign(call) != nullptr) {
+        takeCaller(address, call);
+        return;
+    }
+    // Not in the list in hand: one fresh list decides, but unknown callers may ask for
+    // at most one list per interval, so forged packets cannot flood the directory.
+    if (m_lastCallerFetch.isValid() && !m_lastCallerFetch.hasExpired(m_config.unknownCallerFetchMs)) {
+        refuse(address, call, QStringLiteral("%1 is not in the directory's station list").arg(call), true);
+        return;
+    }
+    m_lastCallerFetch.start();
+    m_waitingCallers.insert(key, call);
+    Q_EMIT stationListWanted();
+}
+
+void StationLinks::takeCaller(const QHostAddress &address, const QString &call)
+{
+    const StationEntry *station = m_list.findCallsign(call);
+    if (station == nullptr) {
+        refuse(address, call, QStringLiteral("%1 is not in the directory's station list").arg(call), true);
+        return;
+    }
+    if (station->address != address) {
+        refuse(address, call,
+               QStringLiteral("the directory lists %1 at another address").arg(call), true);
+        return;
+    }
+    if (m_links.contains(address.toIPv4Address()) || linkCount() >= m_config.maxLinks) {
+        refuse(address, call, QStringLiteral("%1 is busy").arg(m_config.callsign), false);
+        return;
+    }
+    Link &link = addLink(address, *station);
+    Q_EMIT logLine(QStringLiteral("%1 calls in from %2").arg(call, address.toString()));
+    if (!link.qso->initOk() || !link.qso->accept()) {
+        m_links.erase(address.toIPv4Address());
+        linkCountChanged();
+    }
+}
+
+void StationLinks::refuse(const QHostAddress &address, const QString &call, const QString &reason,
+                          bool remember)
+{
+    Q_EMIT logLine(QStringLiteral("refused %1 from %2: %3").arg(call, address.toString(), reason));
+    if (remember && m_config.refusedMemoryMs > 0) {
+        if (m_refused.size() >= MaxRemembered)
+            m_refused.removeIf([](const auto &entry) { return entry.value().hasExpired(); });
+        if (m_refused.size() < MaxRemembered)
+            m_refused.insert(address.toIPv4Address(), QDeadlineTimer(m_config.refusedMemoryMs));
+    }
+    // The library offers only accept and disconnect: the caller is taken just long
+    // enough to receive the reason as station information, then dropped.
+    auto *qso = new EchoLink::Qso(toAsync(address), m_config.callsign.toStdString(),
+                                  m_config.name.toStdString(), reason.toStdString());
+    if (qso->initOk() && qso->accept())
+        qso->disconnect();
+    QTimer::singleShot(0, this, [qso] { delete qso; });
+}
+
+void StationLinks::linkCountChanged()
+{
+    const bool busy = linkCount() >= m_config.maxLinks;
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    Q_EMIT busyChanged(busy);
+}

@@ -1,0 +1,99 @@
+// The station's links with other EchoLink stations, over the library's Qso: starting
+// them from a name in the station list, taking incoming ones by the configured policy and
+// only from stations the directory lists at the calling address, and dropping them.
+#pragma once
+
+#include "NodeConfig.h"
+#include "StationList.h"
+
+#include <AsyncIpAddress.h>
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <map>
+#include <memory>
+
+namespace EchoLink {
+class Qso;
+}
+
+class StationLinks : public QObject
+{
+    Q_OBJECT
+
+public:
+    StationLinks(const NodeConfig &config, QObject *parent = nullptr);
+    ~StationLinks() override;
+
+    // What came of a link request. Started and AlreadyLinked are success.
+    enum class Outcome { Started, AlreadyLinked, Refused };
+    struct Answer
+    {
+        Outcome outcome;
+        QString errorName;  // D-Bus error name for Refused
+        QString message;
+    };
+    Answer connectTo(const QString &call);
+    // True while a link to the station is up; call as a user names it (callsign,
+    // conference name or node number), in any letter case.
+    bool isConnected(const QString &call) const;
+    void disconnect(const QString &call);
+    void disconnectAll();
+    // Callsigns of the links that are up, sorted.
+    QStringList links() const;
+
+    // A fresh station list: links waiting for it start, callers waiting for it are
+    // taken or refused.
+    void setStationList(const StationList &list);
+    // No list could be fetched: those waiting for one hear so.
+    void stationListFailed(const QString &reason);
+    bool hasStationList() const { return m_haveList; }
+
+    // From the library's dispatcher: a station calls in.
+    void incomingConnection(const Async::IpAddress &ip, const std::string &callsign,
+                            const std::string &name, const std::string &priv);
+
+Q_SIGNALS:
+    void linksChanged(const QStringList &links);
+    // True when the maximum of links is in use.
+    void busyChanged(bool busy);
+    // A fresh station list is needed.
+    void stationListWanted();
+    void logLine(const QString &line);
+
+private:
+    struct Link
+    {
+        std::unique_ptr<EchoLink::Qso> qso;
+        QString callsign;
+        int id = 0;
+        bool up = false;
+    };
+
+    Link *findLink(const QString &call);
+    const Link *findLink(const QString &call) const;
+    void startLink(const StationEntry &station);
+    Link &addLink(const QHostAddress &address, const StationEntry &station);
+    void linkStateChanged(quint32 address, EchoLink::Qso *qso, int state);
+    void takeCaller(const QHostAddress &address, const QString &callsign);
+    void refuse(const QHostAddress &address, const QString &callsign, const QString &reason,
+                bool remember);
+    void linkCountChanged();
+    int linkCount() const { return int(m_links.size()); }
+
+    const NodeConfig &m_config;
+    StationList m_list;
+    bool m_haveList = false;
+    std::map<quint32, Link> m_links;            // by the far station's IPv4 address
+    QSet<QString> m_waitingCalls;               // outgoing, not in the list in hand
+    QHash<quint32, QString> m_waitingCallers;   // incoming, not in the list in hand
+    QHash<quint32, QDeadlineTimer> m_refused;   // addresses ignored until then
+    QElapsedTimer m_lastCallerFetch;
+    bool m_busy = false;
+};

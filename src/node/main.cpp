@@ -1,0 +1,97 @@
+// echolink-node: an EchoLink station on the EchoLink network that serves the automation
+// contract on the session bus, so the panel links real stations.
+#include "AsyncQtApplication.h"
+#include "Node.h"
+#include "NodeBus.h"
+#include "NodeConfig.h"
+#include "UnixSignals.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusError>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int UsageError = 2;
+
+int fail(const QString &message, int status = 1)
+{
+    std::fprintf(stderr, "echolink-node: %s\n", qPrintable(message));
+    return status;
+}
+
+QStringList argumentsOf(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+}  // namespace
+
+int main(int argc, char *argv[])
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "EchoLink station that serves EchoLink's automation objects on the session bus."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption configOption(
+        QStringLiteral("config"),
+        QStringLiteral("Configuration file (default $XDG_CONFIG_HOME/echolink-node/echolink-node.conf)."),
+        QStringLiteral("FILE"));
+    parser.addOption(configOption);
+    if (!parser.parse(argumentsOf(argc, argv)))
+        return fail(parser.errorText(), UsageError);
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()),
+                    UsageError);
+
+    UnixSignals signals;
+    if (!signals.install())
+        return fail(QStringLiteral("cannot watch SIGTERM and SIGINT"));
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("echolink-node"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ECHOLINK_NODE_VERSION));
+    if (parser.isSet(helpOption) || parser.isSet(versionOption))
+        parser.process(app);  // prints the text asked for and exits
+    // The EchoLink library's core runs on this loop; it outlives every library object.
+    AsyncQtApplication asyncCore;
+
+    NodeConfigFile file(parser.isSet(configOption) ? parser.value(configOption)
+                                                   : NodeConfigFile::defaultPath());
+    if (!parser.isSet(configOption) && !file.createIfMissing())
+        return fail(file.error());
+    NodeConfig config;
+    if (!file.load(config))
+        return fail(file.error());
+
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return fail(QStringLiteral("no D-Bus session bus: %1").arg(bus.lastError().message()));
+    Node node(config);
+    NodeBus service(node, bus);
+    node.setBus(&service);
+    // The objects go on the bus before the name, so a caller that sees the name finds them.
+    if (!service.registerObjects())
+        return fail(QStringLiteral("cannot register the objects: %1").arg(bus.lastError().message()));
+    const QString nameError = service.ownName();
+    if (!nameError.isEmpty())
+        return fail(nameError);
+
+    const QString blocker = file.networkingBlocker(config);
+    if (!blocker.isEmpty()) {
+        node.keepOffline(blocker);
+    } else {
+        const QString error = node.startNetworking();
+        if (!error.isEmpty())
+            return fail(error);
+    }
+    QObject::connect(&signals, &UnixSignals::quitRequested, &node, &Node::quit);
+    signals.watch();
+    return app.exec();
+}
