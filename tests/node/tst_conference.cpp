@@ -1,7 +1,7 @@
 // The node's conference wiring with in-memory ends at 16 kHz: every link is heard on the
 // local output, a link's audio goes to the other links and never back to itself, and the
 // local input reaches the links only while transmitting.
-#include "AsyncTestLoop.h"
+#include "AudioTestMain.h"
 #include "AudioAnalysis.h"
 #include "AudioTestEnds.h"
 #include "ConferenceAudio.h"
@@ -30,19 +30,15 @@ double level(const CaptureSink &sink, double frequency)
 
 class ConferenceTest : public QObject {
     Q_OBJECT
-public:
-    explicit ConferenceTest(AsyncTestLoop &loop) : m_loop(loop) {}
-
 private:
     // Plays a half-second tone at -12 dBFS from `source` and waits until it has been
     // flushed through the conference to every end it reaches.
     void talk(BufferSource &source, double frequency)
     {
         source.play(tone(frequency, -12.0, 0.5, Rate));
-        QVERIFY(m_loop.runUntil([&] { return source.flushed(); }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return source.flushed(); }, 5000));
     }
 
-    AsyncTestLoop &m_loop;
 
 private Q_SLOTS:
     void everyLinkIsHeardLocallyAndByTheOthers()
@@ -57,7 +53,7 @@ private Q_SLOTS:
         // Both stations at once: mixed on the speaker, neither louder nor quieter.
         a.received.play(tone(700.0, -12.0, 0.5, Rate));
         b.received.play(tone(1300.0, -12.0, 0.5, Rate));
-        QVERIFY(m_loop.runUntil([&] { return a.received.flushed() && b.received.flushed(); }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return a.received.flushed() && b.received.flushed(); }, 5000));
         QCOMPARE(speaker.samples().size(), size_t(Rate / 2));
         QVERIFY(std::abs(level(speaker, 700.0) + 12.0) < 0.1);
         QVERIFY(std::abs(level(speaker, 1300.0) + 12.0) < 0.1);
@@ -128,7 +124,7 @@ private Q_SLOTS:
         b.sent.clear();
         microphone.play(tone(1000.0, -12.0, 0.5, Rate));
         a.received.play(tone(600.0, -12.0, 0.5, Rate));
-        QVERIFY(m_loop.runUntil([&] { return microphone.flushed() && a.received.flushed(); }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return microphone.flushed() && a.received.flushed(); }, 5000));
         QVERIFY(std::abs(level(b.sent, 1000.0) + 12.0) < 0.1);
         QVERIFY(std::abs(level(b.sent, 600.0) + 12.0) < 0.1);
         QVERIFY(level(a.sent, 600.0) < -90.0);
@@ -150,7 +146,7 @@ private Q_SLOTS:
         conference.addLink(rateB.received(), rateB.send());
 
         a.received.play(tone(1000.0, -12.0, 0.5, 8000));
-        QVERIFY(m_loop.runUntil([&] { return a.received.flushed(); }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return a.received.flushed(); }, 5000));
         QCOMPARE(speaker.samples().size(), size_t(Rate / 2));
         QCOMPARE(b.sent.samples().size(), size_t(8000 / 2));
         const auto local = slice(speaker.samples(), Rate, 0.05, 0.45);
@@ -163,5 +159,5 @@ private Q_SLOTS:
     }
 };
 
-ASYNC_AUDIO_TEST_MAIN(ConferenceTest)
+AUDIO_TEST_MAIN(ConferenceTest)
 #include "tst_conference.moc"

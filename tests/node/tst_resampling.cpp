@@ -1,7 +1,7 @@
 // The 8 <-> 16 kHz conversion between links and the audio library: speech-band tones keep
 // frequency and level, what lies above 4 kHz is removed both ways, a steady level stays
 // steady, and how the input is cut into blocks never changes the output.
-#include "AsyncTestLoop.h"
+#include "AudioTestMain.h"
 #include "AudioAnalysis.h"
 #include "AudioTestEnds.h"
 #include "Downsampler.h"
@@ -13,9 +13,6 @@ using namespace AudioAnalysis;
 
 class ResamplingTest : public QObject {
     Q_OBJECT
-public:
-    explicit ResamplingTest(AsyncTestLoop &loop) : m_loop(loop) {}
-
 private:
     // Plays `input` through the processors in order, in blocks of the given sizes, and
     // returns what comes out once the stream is flushed.
@@ -32,13 +29,13 @@ private:
         }
         previous->registerSink(&sink);
         source.play(input);
-        m_loop.runUntil([&] { return source.flushed(); }, 5000);
+        if (!QTest::qWaitFor([&] { return source.flushed(); }, 5000))
+            return {}; // never flushed: nothing for the checks to find
         for (Async::AudioProcessor *p : chain)
             p->unregisterSink();
         return sink.samples();
     }
 
-    AsyncTestLoop &m_loop;
 
 private Q_SLOTS:
     void speechBandTonesKeepFrequencyAndLevel_data()
@@ -136,5 +133,5 @@ private Q_SLOTS:
     }
 };
 
-ASYNC_AUDIO_TEST_MAIN(ResamplingTest)
+AUDIO_TEST_MAIN(ResamplingTest)
 #include "tst_resampling.moc"

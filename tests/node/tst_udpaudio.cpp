@@ -1,7 +1,7 @@
 // The audio library's network audio device as the tests' sound card: a tone sent to an
 // input device comes back from an output device unchanged, and a device that cannot be
 // opened says so, as the node needs to report it.
-#include "AsyncTestLoop.h"
+#include "AudioTestMain.h"
 #include "AudioAnalysis.h"
 #include "LevelMeter.h"
 #include "UdpAudioPort.h"
@@ -14,12 +14,6 @@ using namespace AudioAnalysis;
 
 class UdpAudioTest : public QObject {
     Q_OBJECT
-public:
-    explicit UdpAudioTest(AsyncTestLoop &loop) : m_loop(loop) {}
-
-private:
-    AsyncTestLoop &m_loop;
-
 private Q_SLOTS:
     void initTestCase()
     {
@@ -33,7 +27,7 @@ private Q_SLOTS:
     {
         UdpAudioPort speaker; // where the output device sends
         const uint16_t microphonePort = UdpAudioPort::freePort();
-        Async::AudioIO input("udp:127.0.0.1:" + std::to_string(microphonePort), 0);
+        Async::AudioIO input(UdpAudioPort::deviceName(QHostAddress::LocalHost, microphonePort), 0);
         Async::AudioIO output(speaker.deviceName(), 0);
         QVERIFY(input.open(Async::AudioIO::MODE_RD));
         QVERIFY(output.open(Async::AudioIO::MODE_WR));
@@ -42,9 +36,10 @@ private Q_SLOTS:
         meter.registerSink(&output);
 
         UdpAudioPort microphone;
-        microphone.send(tone(1000.0, -12.0, 1.0, UdpAudioPort::SampleRate), microphonePort);
-        QVERIFY(m_loop.runUntil([&] { return microphone.sendDone(); }, 3000));
-        m_loop.runFor(200); // the output's prebuffer and pacing
+        microphone.send(tone(1000.0, -12.0, 1.0, UdpAudioPort::SampleRate), QHostAddress::LocalHost,
+                        microphonePort);
+        QVERIFY(QTest::qWaitFor([&] { return microphone.sendDone(); }, 3000));
+        QTest::qWait(200); // the output's prebuffer and pacing
 
         const auto back = speaker.received(0);
         QVERIFY2(back.size() >= 15000, qPrintable(QString::number(back.size())));
@@ -68,5 +63,5 @@ private Q_SLOTS:
     }
 };
 
-ASYNC_AUDIO_TEST_MAIN(UdpAudioTest)
+AUDIO_TEST_MAIN(UdpAudioTest)
 #include "tst_udpaudio.moc"

@@ -1,49 +1,43 @@
 #include "UdpAudioPort.h"
 
-#include <AsyncUdpSocket.h>
+#include <QNetworkDatagram>
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cmath>
-#include <netinet/in.h>
 #include <stdexcept>
-#include <sys/socket.h>
-#include <unistd.h>
 
-namespace {
-const char *const Loopback = "127.0.0.1";
-}
-
-UdpAudioPort::UdpAudioPort(uint16_t port)
-    : m_port(port ? port : freePort()),
-      m_pace(1000 * BlockFrames / SampleRate, Async::Timer::TYPE_PERIODIC, false)
+UdpAudioPort::UdpAudioPort(const QHostAddress &address, uint16_t port)
 {
-    m_socket = std::make_unique<Async::UdpSocket>(m_port, Async::IpAddress(Loopback));
-    if (!m_socket->initOk())
-        throw std::runtime_error("cannot bind UDP port " + std::to_string(m_port));
-    m_socket->dataReceived.connect([this](const Async::IpAddress &, uint16_t, void *data, int bytes) {
-        const auto *samples = static_cast<const int16_t *>(data);
-        m_received.insert(m_received.end(), samples, samples + bytes / int(sizeof(int16_t)));
-    });
-    m_pace.expired.connect([this](Async::Timer *) { sendBlock(); });
+    if (!m_socket.bind(address, port))
+        throw std::runtime_error("cannot bind UDP port " + std::to_string(port) + ": "
+                                 + m_socket.errorString().toStdString());
+    QObject::connect(&m_socket, &QUdpSocket::readyRead, [this] { readAll(); });
+    m_pace.setTimerType(Qt::PreciseTimer);
+    m_pace.setInterval(1000 * BlockFrames / SampleRate);
+    QObject::connect(&m_pace, &QTimer::timeout, [this] { sendBlock(); });
 }
-
-UdpAudioPort::~UdpAudioPort() = default;
 
 std::string UdpAudioPort::deviceName() const
 {
-    return std::string("udp:") + Loopback + ":" + std::to_string(m_port);
+    return deviceName(m_socket.localAddress(), port());
 }
 
-void UdpAudioPort::send(const std::vector<float> &samples, uint16_t port, int channel)
+std::string UdpAudioPort::deviceName(const QHostAddress &address, uint16_t port)
+{
+    return "udp:" + address.toString().toStdString() + ":" + std::to_string(port);
+}
+
+void UdpAudioPort::send(const std::vector<float> &samples, const QHostAddress &address, uint16_t port,
+                        int channel)
 {
     m_sendFrames.assign(samples.size() * Channels, 0);
     for (size_t i = 0; i < samples.size(); ++i)
         m_sendFrames[i * Channels + channel] =
             static_cast<int16_t>(std::lround(std::clamp(samples[i], -1.0f, 1.0f) * 32767.0f));
     m_sendNext = 0;
+    m_sendAddress = address;
     m_sendPort = port;
-    m_pace.setEnable(true);
+    m_pace.start();
     sendBlock();
 }
 
@@ -51,12 +45,21 @@ void UdpAudioPort::sendBlock()
 {
     const size_t frames = std::min<size_t>(BlockFrames, m_sendFrames.size() / Channels - m_sendNext);
     if (frames == 0) {
-        m_pace.setEnable(false);
+        m_pace.stop();
         return;
     }
-    m_socket->write(Async::IpAddress(Loopback), m_sendPort, m_sendFrames.data() + m_sendNext * Channels,
-                    static_cast<int>(frames * Channels * sizeof(int16_t)));
+    const auto *data = reinterpret_cast<const char *>(m_sendFrames.data() + m_sendNext * Channels);
+    m_socket.writeDatagram(data, qint64(frames * Channels * sizeof(int16_t)), m_sendAddress, m_sendPort);
     m_sendNext += frames;
+}
+
+void UdpAudioPort::readAll()
+{
+    while (m_socket.hasPendingDatagrams()) {
+        const QByteArray data = m_socket.receiveDatagram().data();
+        const auto *samples = reinterpret_cast<const int16_t *>(data.constData());
+        m_received.insert(m_received.end(), samples, samples + data.size() / qsizetype(sizeof(int16_t)));
+    }
 }
 
 std::vector<float> UdpAudioPort::received(int channel) const
@@ -67,15 +70,9 @@ std::vector<float> UdpAudioPort::received(int channel) const
     return samples;
 }
 
-uint16_t UdpAudioPort::freePort()
+uint16_t UdpAudioPort::freePort(const QHostAddress &address)
 {
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address));
-    getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
+    QUdpSocket probe;
+    probe.bind(address, 0);
+    return probe.localPort();
 }

@@ -18,19 +18,17 @@
 //     block. Input datagrams of any length are cut into blocks; a partial block waits
 //     for the next datagram.
 //   - These settings are process-wide and hold for devices opened after they are set.
+//
+// The test's side runs on Qt's event loop, like the tests.
 #pragma once
 
-#include <AsyncIpAddress.h>
-#include <AsyncTimer.h>
+#include <QHostAddress>
+#include <QTimer>
+#include <QUdpSocket>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
-
-namespace Async {
-class UdpSocket;
-}
 
 class UdpAudioPort {
 public:
@@ -38,33 +36,38 @@ public:
     static constexpr int BlockFrames = 256;
     static constexpr int SampleRate = 16000;
 
-    // A port on the loopback address bound to capture what a device opened for writing
-    // to it sends (port 0: any free port).
-    explicit UdpAudioPort(uint16_t port = 0);
-    ~UdpAudioPort();
+    // A port bound on a loopback address to capture what a device opened for writing to
+    // it sends (port 0: any free port).
+    explicit UdpAudioPort(const QHostAddress &address = QHostAddress::LocalHost, uint16_t port = 0);
 
-    uint16_t port() const { return m_port; }
-    std::string deviceName() const;   // "udp:127.0.0.1:<port>", for the device to write to
+    uint16_t port() const { return m_socket.localPort(); }
+    // "udp:ADDRESS:PORT" of this port, for the device that writes to it.
+    std::string deviceName() const;
+    // The name of a device reading at `port` of `address`.
+    static std::string deviceName(const QHostAddress &address, uint16_t port);
 
-    // Sends the samples on `channel` (the others silent) to a device reading at `port` of
-    // the loopback address, one block of frames per block's time, as a sound card would.
-    void send(const std::vector<float> &samples, uint16_t port, int channel = 0);
+    // Sends the samples on `channel` (the others silent) to a device reading at
+    // `address`:`port`, one block of frames per block's time, as a sound card would.
+    void send(const std::vector<float> &samples, const QHostAddress &address, uint16_t port,
+              int channel = 0);
     bool sendDone() const { return m_sendNext >= m_sendFrames.size() / Channels; }
 
-    // What arrived on `channel`, in order, as samples in -1..1.
+    // What arrived on `channel`, in order, as samples in -1..1; clear() forgets it.
     std::vector<float> received(int channel = 0) const;
+    void clear() { m_received.clear(); }
 
-    // A loopback UDP port that is free now, for a device to read at.
-    static uint16_t freePort();
+    // A UDP port of `address` that is free now, for a device to read at.
+    static uint16_t freePort(const QHostAddress &address = QHostAddress::LocalHost);
 
 private:
     void sendBlock();
+    void readAll();
 
-    std::unique_ptr<Async::UdpSocket> m_socket;
-    uint16_t m_port;
+    QUdpSocket m_socket;
     std::vector<int16_t> m_received;
     std::vector<int16_t> m_sendFrames;
     size_t m_sendNext = 0;  // frames sent
+    QHostAddress m_sendAddress;
     uint16_t m_sendPort = 0;
-    Async::Timer m_pace;
+    QTimer m_pace;
 };
