@@ -1,6 +1,7 @@
 #include "StationLinks.h"
 
 #include "FarText.h"
+#include "audio/StationAudio.h"
 
 #include <EchoLinkQso.h>
 
@@ -42,7 +43,12 @@ StationLinks::StationLinks(const NodeConfig &config, QObject *parent)
 {
 }
 
-StationLinks::~StationLinks() = default;
+StationLinks::~StationLinks()
+{
+    if (m_audio != nullptr)
+        for (const auto &[address, link] : m_links)
+            m_audio->removeLink(link.qso.get());
+}
 
 StationLinks::Link *StationLinks::findLink(const QString &call)
 {
@@ -123,6 +129,8 @@ StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const Sta
                                                m_config.name.toStdString(),
                                                m_config.location.toStdString());
     EchoLink::Qso *qso = link.qso.get();
+    if (m_config.gsmOnly)
+        qso->setUseGsmOnly();
     qso->stateChange.connect([this, key, qso](EchoLink::Qso::State state) {
         linkStateChanged(key, qso, state);
     });
@@ -144,10 +152,14 @@ void StationLinks::linkStateChanged(quint32 key, EchoLink::Qso *qso, int state)
     Link &link = it->second;
     if (state == EchoLink::Qso::STATE_CONNECTED) {
         link.up = true;
+        if (m_audio != nullptr)
+            m_audio->addLink(qso, qso);
         Q_EMIT logLine(QStringLiteral("linked with %1").arg(link.callsign));
         Q_EMIT linksChanged(links());
     } else if (state == EchoLink::Qso::STATE_DISCONNECTED) {
         const bool wasUp = link.up;
+        if (m_audio != nullptr)
+            m_audio->removeLink(qso);
         Q_EMIT logLine(wasUp ? QStringLiteral("link with %1 ended").arg(link.callsign)
                              : QStringLiteral("%1 did not answer").arg(link.callsign));
         // The library is still inside the link's own code: the link goes once it returns.
@@ -208,7 +220,7 @@ void StationLinks::setStationList(const StationList &list)
             && !m_links.contains(station->address.toIPv4Address()))
             startLink(*station);
     }
-    const QHash<quint32, QString> callers = std::exchange(m_waitingCallers, {});
+    const QHash<quint32, Caller> callers = std::exchange(m_waitingCallers, {});
     for (auto it = callers.cbegin(); it != callers.cend(); ++it)
         takeCaller(QHostAddress(it.key()), it.value());
 }
@@ -217,14 +229,14 @@ void StationLinks::stationListFailed(const QString &reason)
 {
     for (const QString &call : std::exchange(m_waitingCalls, {}))
         Q_EMIT logLine(QStringLiteral("cannot look up %1: %2").arg(FarText::clean(call.toUtf8()), reason));
-    const QHash<quint32, QString> callers = std::exchange(m_waitingCallers, {});
+    const QHash<quint32, Caller> callers = std::exchange(m_waitingCallers, {});
     for (auto it = callers.cbegin(); it != callers.cend(); ++it)
-        refuse(QHostAddress(it.key()), it.value(),
+        refuse(QHostAddress(it.key()), it.value().callsign,
                QStringLiteral("the directory cannot confirm your station just now"), false);
 }
 
 void StationLinks::incomingConnection(const Async::IpAddress &ip, const std::string &callsign,
-                                      const std::string &, const std::string &)
+                                      const std::string &, const std::string &offers)
 {
     const QHostAddress address = toQt(ip);
     const quint32 key = address.toIPv4Address();
@@ -246,7 +258,7 @@ void StationLinks::incomingConnection(const Async::IpAddress &ip, const std::str
         return;
     }
     if (m_list.findCallsign(call) != nullptr) {
-        takeCaller(address, call);
+        takeCaller(address, {call, offers});
         return;
     }
     // Not in the list in hand: one fresh list decides, but unknown callers may ask for
@@ -256,12 +268,13 @@ void StationLinks::incomingConnection(const Async::IpAddress &ip, const std::str
         return;
     }
     m_lastCallerFetch.start();
-    m_waitingCallers.insert(key, call);
+    m_waitingCallers.insert(key, {call, offers});
     Q_EMIT stationListWanted();
 }
 
-void StationLinks::takeCaller(const QHostAddress &address, const QString &call)
+void StationLinks::takeCaller(const QHostAddress &address, const Caller &caller)
 {
+    const QString &call = caller.callsign;
     const StationEntry *station = m_list.findCallsign(call);
     if (station == nullptr) {
         refuse(address, call, QStringLiteral("%1 is not in the directory's station list").arg(call), true);
@@ -278,6 +291,9 @@ void StationLinks::takeCaller(const QHostAddress &address, const QString &call)
     }
     Link &link = addLink(address, *station);
     Q_EMIT logLine(QStringLiteral("%1 calls in from %2").arg(call, address.toString()));
+    // The caller said what it offers before its link existed; the link would otherwise
+    // learn it only from the caller's next station information, seconds later.
+    link.qso->setRemoteParams(caller.offers);
     if (!link.qso->initOk() || !link.qso->accept()) {
         m_links.erase(address.toIPv4Address());
         linkCountChanged();

@@ -18,10 +18,12 @@
 
 #include <map>
 #include <memory>
+#include <string>
 
 namespace EchoLink {
 class Qso;
 }
+class StationAudio;
 
 class StationLinks : public QObject
 {
@@ -55,6 +57,9 @@ public:
     void stationListFailed(const QString &reason);
     bool hasStationList() const { return m_haveList; }
 
+    // Where the links' audio goes while they are up; null: nowhere.
+    void setAudio(StationAudio *audio) { m_audio = audio; }
+
     // From the library's dispatcher: a station calls in.
     void incomingConnection(const Async::IpAddress &ip, const std::string &callsign,
                             const std::string &name, const std::string &priv);
@@ -81,18 +86,26 @@ private:
     void startLink(const StationEntry &station);
     Link &addLink(const QHostAddress &address, const StationEntry &station);
     void linkStateChanged(quint32 address, EchoLink::Qso *qso, int state);
-    void takeCaller(const QHostAddress &address, const QString &callsign);
+    // A caller's callsign and what its station offers (the library's "priv" text: the
+    // codecs beyond GSM), which its link uses from the start.
+    struct Caller
+    {
+        QString callsign;
+        std::string offers;
+    };
+    void takeCaller(const QHostAddress &address, const Caller &caller);
     void refuse(const QHostAddress &address, const QString &callsign, const QString &reason,
                 bool remember);
     void linkCountChanged();
     int linkCount() const { return int(m_links.size()); }
 
     const NodeConfig &m_config;
+    StationAudio *m_audio = nullptr;
     StationList m_list;
     bool m_haveList = false;
     std::map<quint32, Link> m_links;            // by the far station's IPv4 address
     QSet<QString> m_waitingCalls;               // outgoing, not in the list in hand
-    QHash<quint32, QString> m_waitingCallers;   // incoming, not in the list in hand
+    QHash<quint32, Caller> m_waitingCallers;    // incoming, not in the list in hand
     QHash<quint32, QDeadlineTimer> m_refused;   // addresses ignored until then
     QElapsedTimer m_lastCallerFetch;
     bool m_busy = false;

@@ -45,6 +45,10 @@ int main(int argc, char *argv[])
         QStringLiteral("Configuration file (default $XDG_CONFIG_HOME/echolink-node/echolink-node.conf)."),
         QStringLiteral("FILE"));
     parser.addOption(configOption);
+    const QCommandLineOption noAudioOption(
+        QStringLiteral("no-audio"),
+        QStringLiteral("Run without a sound card: linked stations still hear each other."));
+    parser.addOption(noAudioOption);
     if (!parser.parse(argumentsOf(argc, argv)))
         return fail(parser.errorText(), UsageError);
     if (!parser.positionalArguments().isEmpty())
@@ -74,6 +78,7 @@ int main(int argc, char *argv[])
     if (!bus.isConnected())
         return fail(QStringLiteral("no D-Bus session bus: %1").arg(bus.lastError().message()));
     Node node(config);
+    node.startAudio(parser.isSet(noAudioOption), file.path());
     NodeBus service(node, bus);
     node.setBus(&service);
     // The objects go on the bus before the name, so a caller that sees the name finds them.

@@ -38,7 +38,10 @@ QMap<QString, QString> NodeProcess::standardConfig(const QString &callsign) cons
             {QStringLiteral("Timing/DirectoryRetryMs"), QStringLiteral("200")},
             {QStringLiteral("Timing/DirectoryTimeoutMs"), QStringLiteral("2000")},
             {QStringLiteral("Timing/ListRefreshMs"), QStringLiteral("1000")},
-            {QStringLiteral("Timing/UnknownCallerFetchMs"), QStringLiteral("0")}};
+            {QStringLiteral("Timing/UnknownCallerFetchMs"), QStringLiteral("0")},
+            // No sound card unless a test gives the node one.
+            {QStringLiteral("Audio/InputDevice"), QString()},
+            {QStringLiteral("Audio/OutputDevice"), QString()}};
 }
 
 QString NodeProcess::configPath() const

@@ -1,0 +1,197 @@
+// Sound through real nodes on loopback (block 127.10.41.0/24): node A and node B each have
+// the audio library's network audio device as their sound card. A tone fed to B's input
+// while B transmits comes out of A's output, with Speex and with GSM forced; nothing comes
+// out while B is not transmitting; push-to-talk refuses what it cannot do and a stuck
+// transmission ends by itself.
+#include "AudioAnalysis.h"
+#include "DirectoryProcess.h"
+#include "NodeProcess.h"
+#include "TestEnvironment.h"
+#include "UdpAudioPort.h"
+#include "automation/AutomationContract.h"
+
+#include <QApplication>
+#include <QTest>
+
+using namespace AudioAnalysis;
+
+namespace {
+
+const QString Block = QStringLiteral("127.10.41");
+const QString Password = QStringLiteral("secret, with a comma");
+constexpr int LinkMs = 2000;
+constexpr int StartMs = 10000;
+constexpr int Rate = UdpAudioPort::SampleRate;
+
+// A node of the block with its own sound card: a port of the test that hears its output,
+// and the port its input device reads.
+struct SoundNode {
+    SoundNode(const QString &name, int host)
+        : node(name, Block, host), address(Block + QLatin1Char('.') + QString::number(host)),
+          speaker(address), microphonePort(UdpAudioPort::freePort(address))
+    {
+    }
+
+    QMap<QString, QString> config(const QString &callsign) const
+    {
+        QMap<QString, QString> values = node.standardConfig(callsign);
+        values.insert(QStringLiteral("Audio/InputDevice"),
+                      QString::fromStdString(UdpAudioPort::deviceName(address, microphonePort)));
+        values.insert(QStringLiteral("Audio/OutputDevice"), QString::fromStdString(speaker.deviceName()));
+        return values;
+    }
+
+    QDBusMessage transmit(bool on)
+    {
+        return node.call(Automation::StationPath, Automation::StationInterface, Automation::TransmitMethod,
+                         {on});
+    }
+
+    bool isTransmitting()
+    {
+        return node.call(Automation::StationPath, Automation::StationInterface,
+                         Automation::IsTransmittingMethod)
+            .arguments()
+            .value(0)
+            .toBool();
+    }
+
+    NodeProcess node;
+    QHostAddress address;
+    UdpAudioPort speaker;
+    UdpAudioPort microphone{address};
+    uint16_t microphonePort;
+};
+
+}  // namespace
+
+class tst_node_audio : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void toneFromBReachesA_data();
+    void toneFromBReachesA();
+    void pushToTalkRefusesWhatItCannotDo();
+    void stuckTransmissionEndsByItself();
+
+private:
+    bool start(SoundNode &node, QMap<QString, QString> config, int stations);
+    bool link(SoundNode &from, SoundNode &to, const QString &toCall, const QString &fromCall);
+
+    DirectoryProcess m_directory;
+};
+
+bool tst_node_audio::start(SoundNode &node, QMap<QString, QString> config, int stations)
+{
+    node.node.writeConfig(config);
+    return node.node.start()
+           && node.node.waitForOutput(QStringLiteral("station list: %1 stations").arg(stations), StartMs);
+}
+
+bool tst_node_audio::link(SoundNode &from, SoundNode &to, const QString &toCall, const QString &fromCall)
+{
+    return from.node.connectTo(toCall).type() == QDBusMessage::ReplyMessage
+           && from.node.waitForLinked(toCall, true, LinkMs) && to.node.waitForLinked(fromCall, true, LinkMs);
+}
+
+void tst_node_audio::initTestCase()
+{
+    QVERIFY(m_directory.start(Block + QStringLiteral(".3"), {QStringLiteral("--password"), Password}));
+}
+
+void tst_node_audio::toneFromBReachesA_data()
+{
+    QTest::addColumn<bool>("gsmOnly");
+    QTest::newRow("Speex") << false;
+    QTest::newRow("GSM forced") << true;
+}
+
+void tst_node_audio::toneFromBReachesA()
+{
+    QFETCH(bool, gsmOnly);
+    SoundNode a(QStringLiteral("A"), 1), b(QStringLiteral("B"), 2);
+    QMap<QString, QString> configB = b.config(QStringLiteral("NODE-B"));
+    configB.insert(QStringLiteral("Audio/GsmOnly"), gsmOnly ? QStringLiteral("true") : QStringLiteral("false"));
+    QVERIFY(start(a, a.config(QStringLiteral("NODE-A")), 1));
+    QVERIFY(start(b, configB, 2));
+    QVERIFY(a.node.waitForOutput(QStringLiteral("station list: 2 stations"), StartMs));
+    QVERIFY(link(a, b, QStringLiteral("NODE-B"), QStringLiteral("NODE-A")));
+
+    // B not transmitting: its microphone goes nowhere.
+    const auto tone1k = tone(1000.0, -12.0, 2.0, Rate);
+    b.microphone.send(tone(1000.0, -12.0, 0.5, Rate), b.address, b.microphonePort);
+    QVERIFY(QTest::qWaitFor([&] { return b.microphone.sendDone(); }, 3000));
+    QTest::qWait(400);
+    QVERIFY(peakDbfs(a.speaker.received()) < -60.0);
+
+    QCOMPARE(b.transmit(true).type(), QDBusMessage::ReplyMessage);
+    QVERIFY(b.isTransmitting());
+    b.microphone.send(tone1k, b.address, b.microphonePort);
+    QVERIFY(QTest::qWaitFor([&] { return b.microphone.sendDone(); }, 5000));
+    QTest::qWait(500);  // the last packets and A's buffers
+    QCOMPARE(b.transmit(false).type(), QDBusMessage::ReplyMessage);
+    QVERIFY(!b.isTransmitting());
+
+    const auto heard = a.speaker.received();
+    QVERIFY2(heard.size() > size_t(Rate), qPrintable(QString::number(heard.size())));
+    const auto middle = slice(heard, Rate, 0.3, double(heard.size()) / Rate - 0.3);
+    const double frequency = dominantFrequency(middle, Rate);
+    const double level = toneLevelDbfs(middle, 1000.0, Rate);
+    qInfo("%s: %zu samples heard, %.1f Hz at %.2f dBFS (sent -12.00 dBFS)", QTest::currentDataTag(),
+          heard.size(), frequency, level);
+    QVERIFY(std::abs(frequency - 1000.0) <= 20.0);
+    QVERIFY(std::abs(level + 12.0) <= 6.0);
+    QVERIFY(peakDbfs(heard) <= -6.0);  // the output limiter's ceiling
+    // The codec B sent with: Speex, as both offer it, unless B is held to GSM.
+    QCOMPARE(b.node.output().contains(QStringLiteral("Switching to SPEEX")), !gsmOnly);
+}
+
+void tst_node_audio::pushToTalkRefusesWhatItCannotDo()
+{
+    SoundNode a(QStringLiteral("A"), 1), b(QStringLiteral("B"), 2);
+    QVERIFY(start(a, a.config(QStringLiteral("NODE-A")), 1));
+    // B has no input device.
+    QVERIFY(start(b, b.node.standardConfig(QStringLiteral("NODE-B")), 2));
+    QVERIFY(a.node.waitForOutput(QStringLiteral("station list: 2 stations"), StartMs));
+
+    QDBusMessage reply = a.transmit(true);
+    QCOMPARE(reply.errorName(), QStringLiteral("org.dialboard.EchoLink.Error.NotLinked"));
+    QVERIFY(!a.isTransmitting());
+    QVERIFY(link(a, b, QStringLiteral("NODE-B"), QStringLiteral("NODE-A")));
+    reply = b.transmit(true);
+    QCOMPARE(reply.errorName(), QStringLiteral("org.dialboard.EchoLink.Error.NoInputDevice"));
+    QVERIFY(reply.errorMessage().contains(QStringLiteral("InputDevice")));
+    // Stopping what is not going does nothing.
+    QCOMPARE(a.transmit(false).type(), QDBusMessage::ReplyMessage);
+    QVERIFY(!a.isTransmitting());
+}
+
+void tst_node_audio::stuckTransmissionEndsByItself()
+{
+    SoundNode a(QStringLiteral("A"), 1), b(QStringLiteral("B"), 2);
+    QMap<QString, QString> configB = b.config(QStringLiteral("NODE-B"));
+    configB.insert(QStringLiteral("Audio/TransmitLimitMs"), QStringLiteral("1500"));
+    QVERIFY(start(a, a.config(QStringLiteral("NODE-A")), 1));
+    QVERIFY(start(b, configB, 2));
+    QVERIFY(b.node.waitForOutput(QStringLiteral("station list: 2 stations"), StartMs));
+    QVERIFY(link(b, a, QStringLiteral("NODE-A"), QStringLiteral("NODE-B")));
+
+    QCOMPARE(b.transmit(true).type(), QDBusMessage::ReplyMessage);
+    QVERIFY(b.isTransmitting());
+    QTest::qWait(1000);
+    QVERIFY(b.isTransmitting());
+    QVERIFY(QTest::qWaitFor([&] { return !b.isTransmitting(); }, 2000));
+    QVERIFY(b.node.waitForOutput(QStringLiteral("TransmitLimitMs"), 1000));
+}
+
+int main(int argc, char *argv[])
+{
+    TestEnvironment environment(TestEnvironment::Display::Offscreen);
+    QApplication app(argc, argv);
+    tst_node_audio test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_node_audio.moc"
