@@ -66,11 +66,11 @@ Node::Refusal Node::transmit(bool on)
         }
         return {};
     }
-    if (!m_audio.hasInput())
-        return {QStringLiteral("org.dialboard.EchoLink.Error.NoInputDevice"), m_noInputReason};
     if (links().isEmpty())
         return {QStringLiteral("org.dialboard.EchoLink.Error.NotLinked"),
                 QStringLiteral("no station is linked to transmit to")};
+    if (!m_audio.hasInput())
+        return {QStringLiteral("org.dialboard.EchoLink.Error.NoInputDevice"), m_noInputReason};
     if (!m_audio.isTransmitting()) {
         m_audio.setTransmitting(true);
         m_transmitLimit.start(m_config.transmitLimitMs);

@@ -1,7 +1,8 @@
 // Sound through real nodes on loopback (block 127.10.41.0/24): node A and node B each have
 // the audio library's network audio device as their sound card. A tone fed to B's input
 // while B transmits comes out of A's output, with Speex and with GSM forced; nothing comes
-// out while B is not transmitting; push-to-talk refuses what it cannot do and a stuck
+// out while B is not transmitting; a device that cannot be opened is named with its key
+// and the node links all the same; push-to-talk refuses what it cannot do and a stuck
 // transmission ends by itself.
 #include "AudioAnalysis.h"
 #include "DirectoryProcess.h"
@@ -22,6 +23,13 @@ const QString Password = QStringLiteral("secret, with a comma");
 constexpr int LinkMs = 2000;
 constexpr int StartMs = 10000;
 constexpr int Rate = UdpAudioPort::SampleRate;
+// Sanitized nodes run slowly enough to drop audio now and then: there the tests check
+// that the sound arrives and its frequency, not its level.
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool CheckLevels = false;
+#else
+constexpr bool CheckLevels = true;
+#endif
 
 // A node of the block with its own sound card: a port of the test that hears its output,
 // and the port its input device reads.
@@ -73,7 +81,8 @@ private Q_SLOTS:
     void initTestCase();
     void toneFromBReachesA_data();
     void toneFromBReachesA();
-    void pushToTalkRefusesWhatItCannotDo();
+    void twoStationsAtOnceAreMixed();
+    void soundProblemsAreNamedAndLinksGoOn();
     void stuckTransmissionEndsByItself();
 
 private:
@@ -142,30 +151,85 @@ void tst_node_audio::toneFromBReachesA()
     qInfo("%s: %zu samples heard, %.1f Hz at %.2f dBFS (sent -12.00 dBFS)", QTest::currentDataTag(),
           heard.size(), frequency, level);
     QVERIFY(std::abs(frequency - 1000.0) <= 20.0);
-    QVERIFY(std::abs(level + 12.0) <= 6.0);
     QVERIFY(peakDbfs(heard) <= -6.0);  // the output limiter's ceiling
+    if (CheckLevels)
+        QVERIFY(std::abs(level + 12.0) <= 6.0);
     // The codec B sent with: Speex, as both offer it, unless B is held to GSM.
     QCOMPARE(b.node.output().contains(QStringLiteral("Switching to SPEEX")), !gsmOnly);
 }
 
-void tst_node_audio::pushToTalkRefusesWhatItCannotDo()
+void tst_node_audio::twoStationsAtOnceAreMixed()
 {
-    SoundNode a(QStringLiteral("A"), 1), b(QStringLiteral("B"), 2);
+    SoundNode a(QStringLiteral("A"), 1), b(QStringLiteral("B"), 2), c(QStringLiteral("C"), 4);
     QVERIFY(start(a, a.config(QStringLiteral("NODE-A")), 1));
-    // B has no input device.
-    QVERIFY(start(b, b.node.standardConfig(QStringLiteral("NODE-B")), 2));
+    QVERIFY(start(b, b.config(QStringLiteral("NODE-B")), 2));
+    QVERIFY(start(c, c.config(QStringLiteral("NODE-C")), 3));
+    QVERIFY(a.node.waitForOutput(QStringLiteral("station list: 3 stations"), StartMs));
+    QVERIFY(link(a, b, QStringLiteral("NODE-B"), QStringLiteral("NODE-A")));
+    QVERIFY(link(a, c, QStringLiteral("NODE-C"), QStringLiteral("NODE-A")));
+
+    QCOMPARE(b.transmit(true).type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(c.transmit(true).type(), QDBusMessage::ReplyMessage);
+    b.microphone.send(tone(700.0, -12.0, 2.0, Rate), b.address, b.microphonePort);
+    c.microphone.send(tone(1300.0, -12.0, 2.0, Rate), c.address, c.microphonePort);
+    QVERIFY(QTest::qWaitFor([&] { return b.microphone.sendDone() && c.microphone.sendDone(); }, 5000));
+    QTest::qWait(500);
+    b.transmit(false);
+    c.transmit(false);
+
+    const auto heard = a.speaker.received();
+    QVERIFY2(heard.size() > size_t(Rate), qPrintable(QString::number(heard.size())));
+    const auto middle = slice(heard, Rate, 0.3, double(heard.size()) / Rate - 0.3);
+    const double level700 = toneLevelDbfs(middle, 700.0, Rate), level1300 = toneLevelDbfs(middle, 1300.0, Rate);
+    qInfo("both at once: 700 Hz at %.2f dBFS, 1300 Hz at %.2f dBFS, peak %.2f dBFS", level700, level1300,
+          peakDbfs(heard));
+    QVERIFY(peakDbfs(heard) <= -6.0);
+    QVERIFY(level700 > -40.0 && level1300 > -40.0);  // both heard
+    if (CheckLevels) {
+        QVERIFY(std::abs(level700 + 12.0) <= 6.0);
+        QVERIFY(std::abs(level1300 + 12.0) <= 6.0);
+    }
+    // A passes each station on to the other, never back to itself.
+    const auto atC = c.speaker.received();
+    QVERIFY(toneLevelDbfs(atC, 700.0, Rate) > -24.0);
+    QVERIFY(toneLevelDbfs(atC, 1300.0, Rate) < -50.0);
+}
+
+void tst_node_audio::soundProblemsAreNamedAndLinksGoOn()
+{
+    // A's devices cannot be opened: a name without a port, a device type that does not exist.
+    SoundNode a(QStringLiteral("A"), 1), b(QStringLiteral("B"), 2);
+    QMap<QString, QString> configA = a.node.standardConfig(QStringLiteral("NODE-A"));
+    configA.insert(QStringLiteral("Audio/InputDevice"), QStringLiteral("nosuch:card"));
+    configA.insert(QStringLiteral("Audio/OutputDevice"), QStringLiteral("udp:%1.1").arg(Block));
+    a.node.writeConfig(configA);
+    QVERIFY(a.node.start());
+    for (const QString &device : {QStringLiteral("'nosuch:card' ([Audio] InputDevice in "),
+                                  QStringLiteral("'udp:%1.1' ([Audio] OutputDevice in ").arg(Block)})
+        QVERIFY2(a.node.waitForOutput(QStringLiteral("cannot open the sound device ") + device + a.node.configPath(),
+                                      StartMs),
+                 qPrintable(a.node.output()));
+    // B runs without a sound card, as asked, though its configuration names one.
+    b.node.writeConfig(b.config(QStringLiteral("NODE-B")));
+    QVERIFY(b.node.start({QStringLiteral("--no-audio")}));
     QVERIFY(a.node.waitForOutput(QStringLiteral("station list: 2 stations"), StartMs));
 
     QDBusMessage reply = a.transmit(true);
     QCOMPARE(reply.errorName(), QStringLiteral("org.dialboard.EchoLink.Error.NotLinked"));
     QVERIFY(!a.isTransmitting());
+    // Links, the directory and the contract work without sound.
     QVERIFY(link(a, b, QStringLiteral("NODE-B"), QStringLiteral("NODE-A")));
+    QCOMPARE(a.node.directoryStatus(), QStringLiteral("online"));
+    reply = a.transmit(true);
+    QCOMPARE(reply.errorName(), QStringLiteral("org.dialboard.EchoLink.Error.NoInputDevice"));
+    QVERIFY(reply.errorMessage().contains(QStringLiteral("[Audio] InputDevice")));
     reply = b.transmit(true);
     QCOMPARE(reply.errorName(), QStringLiteral("org.dialboard.EchoLink.Error.NoInputDevice"));
-    QVERIFY(reply.errorMessage().contains(QStringLiteral("InputDevice")));
+    QVERIFY(reply.errorMessage().contains(QStringLiteral("--no-audio")));
     // Stopping what is not going does nothing.
     QCOMPARE(a.transmit(false).type(), QDBusMessage::ReplyMessage);
     QVERIFY(!a.isTransmitting());
+    QVERIFY(a.node.isConnected(QStringLiteral("NODE-B")));
 }
 
 void tst_node_audio::stuckTransmissionEndsByItself()
