@@ -38,13 +38,19 @@ void Node::startAudio(bool noAudio, const QString &configPath)
         log(QStringLiteral("no sound card (--no-audio): linked stations still hear each other"));
         return;
     }
-    struct Side { const std::string &device; const char *key; bool (StationAudio::*open)(const std::string &); };
-    for (const Side &side : {Side{m_config.inputDevice, "InputDevice", &StationAudio::openInput},
-                             Side{m_config.outputDevice, "OutputDevice", &StationAudio::openOutput}}) {
+    struct Side {
+        const char *what;
+        const std::string &device;
+        const char *key;
+        bool (StationAudio::*open)(const std::string &);
+    };
+    for (const Side &side : {Side{"input", m_config.inputDevice, "InputDevice", &StationAudio::openInput},
+                             Side{"output", m_config.outputDevice, "OutputDevice", &StationAudio::openOutput}}) {
         const QString device = QString::fromStdString(side.device);
         QString problem;
         if (device.isEmpty())
-            problem = QStringLiteral("no %1 is set ([Audio] %1 in %2)").arg(QLatin1String(side.key), configPath);
+            problem = QStringLiteral("no sound %1: [Audio] %2 is empty in %3")
+                          .arg(QLatin1String(side.what), QLatin1String(side.key), configPath);
         else if (!(m_audio.*side.open)(side.device))
             problem = QStringLiteral("cannot open the sound device '%1' ([Audio] %2 in %3); the node goes on without it")
                           .arg(device, QLatin1String(side.key), configPath);

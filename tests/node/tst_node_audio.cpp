@@ -148,8 +148,9 @@ void tst_node_audio::toneFromBReachesA()
     const auto middle = slice(heard, Rate, 0.3, double(heard.size()) / Rate - 0.3);
     const double frequency = dominantFrequency(middle, Rate);
     const double level = toneLevelDbfs(middle, 1000.0, Rate);
-    qInfo("%s: %zu samples heard, %.1f Hz at %.2f dBFS (sent -12.00 dBFS)", QTest::currentDataTag(),
-          heard.size(), frequency, level);
+    qInfo("%s: %zu samples heard, %.1f Hz at %.2f dBFS (sent -12.00 dBFS), first sound after %lld ms",
+          QTest::currentDataTag(), heard.size(), frequency, level,
+          a.speaker.firstArrivalMs() - b.microphone.sendStartedMs());
     QVERIFY(std::abs(frequency - 1000.0) <= 20.0);
     QVERIFY(peakDbfs(heard) <= -6.0);  // the output limiter's ceiling
     if (CheckLevels)

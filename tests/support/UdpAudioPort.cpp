@@ -1,5 +1,6 @@
 #include "UdpAudioPort.h"
 
+#include <QDeadlineTimer>
 #include <QNetworkDatagram>
 
 #include <algorithm>
@@ -37,6 +38,7 @@ void UdpAudioPort::send(const std::vector<float> &samples, const QHostAddress &a
     m_sendNext = 0;
     m_sendAddress = address;
     m_sendPort = port;
+    m_sendStartedMs = QDeadlineTimer::current().deadline();
     m_pace.start();
     sendBlock();
 }
@@ -57,6 +59,8 @@ void UdpAudioPort::readAll()
 {
     while (m_socket.hasPendingDatagrams()) {
         const QByteArray data = m_socket.receiveDatagram().data();
+        if (m_received.empty())
+            m_firstArrivalMs = QDeadlineTimer::current().deadline();
         const auto *samples = reinterpret_cast<const int16_t *>(data.constData());
         m_received.insert(m_received.end(), samples, samples + data.size() / qsizetype(sizeof(int16_t)));
     }

@@ -56,6 +56,11 @@ public:
     std::vector<float> received(int channel = 0) const;
     void clear() { m_received.clear(); }
 
+    // When the last send() began and when the first datagram since clear() arrived
+    // (QDeadlineTimer-style monotonic milliseconds; 0: not yet).
+    qint64 sendStartedMs() const { return m_sendStartedMs; }
+    qint64 firstArrivalMs() const { return m_firstArrivalMs; }
+
     // A UDP port of `address` that is free now, for a device to read at.
     static uint16_t freePort(const QHostAddress &address = QHostAddress::LocalHost);
 
@@ -70,4 +75,6 @@ private:
     QHostAddress m_sendAddress;
     uint16_t m_sendPort = 0;
     QTimer m_pace;
+    qint64 m_sendStartedMs = 0;
+    qint64 m_firstArrivalMs = 0;
 };
