@@ -1,5 +1,5 @@
 # Installs the desktop integration (menu entry, icons, AppStream metainfo, man pages)
-# beside the two programs, and describes the Debian package that `cpack -G DEB` builds.
+# beside the programs, and describes the Debian package that `cpack -G DEB` builds.
 set(DIALBOARD_APP_ID org.dialboard.Dialboard)
 set(DIALBOARD_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
@@ -19,7 +19,7 @@ install(FILES ${DIALBOARD_PACKAGING_DIR}/copyright
 
 # Man pages are installed compressed, as Debian expects them.
 set(DIALBOARD_MAN_PAGES)
-foreach(page dialboard.1 echolink-sim.1)
+foreach(page dialboard.1 echolink-sim.1 echolink-node.1)
   set(compressed ${PROJECT_BINARY_DIR}/man/${page}.gz)
   add_custom_command(
     OUTPUT ${compressed}
@@ -62,5 +62,6 @@ drops the link, a right click sets the button's call, and linked nodes
 are marked with a leading asterisk.
 
 The panel talks to EchoLink over the D-Bus session bus. The package also
-carries echolink-sim, a stand-in server for that interface.")
+carries echolink-sim, a stand-in server for that interface, and
+echolink-node, an EchoLink station that serves it on the EchoLink network.")
 include(CPack)

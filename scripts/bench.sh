@@ -57,6 +57,7 @@ run link build/bench/bench_link "${quick[@]}"
 run running on_display build/bench/bench_idle "${quick[@]}"
 run settings settings_figures on_display build/bench/bench_settings
 run startup env IDLE=0 RUNS="${startup_runs}" bench/startup_overhead.sh build
+run node build/bench/bench_node "${quick[@]}"
 
 # Derived figures.
 if [ -n "${fig[idle.panel_refresh_passes]:-}" ] && [ "${fig[idle.panel_refresh_passes]%.*}" -gt 0 ]; then
@@ -118,6 +119,11 @@ row "Idle CPU time" idle.panel_cpu_ms_per_min "ms/min" "bare 40-button window" i
 row "Settings load (GetRegSettings, 45 keys), median" settings.load_ms ms "-" - "-"
 row "Settings save (PutRegSettings, 45 keys), median" settings.save_ms ms "-" - "-"
 row "One OnTop tick, median" ontop.tick_ms ms "-" - "-"
+row "echolink-node: click to linked on both ends, median of 20" node.link_median_ms ms "one bare UDP round trip" node.udp_roundtrip_ms "-"
+row "echolink-node: resident memory, headless, 1 link" node.rss_1_link_mib MiB "SvxLink's EchoLink node, 1 idle link: 11 MiB" - "max 20"
+row "echolink-node: resident memory, headless, 5 links" node.rss_5_links_mib MiB "-" - "max 20"
+row "echolink-node: idle wake-ups, 1 link, all threads" node.idle_wakeups_per_s "/s" "SvxLink's EchoLink node: 4 /s" - "max 10"
+row "echolink-node: idle CPU, 1 link" node.idle_cpu_percent "%" "-" - "max 0.5"
 echo
 echo "Idle figures over $(num "${fig[idle.seconds]:-0}") s of the running panel; logs in $logs/."
 

@@ -2,8 +2,8 @@
 // full set of 45 keys, every value carrying the same tag and the save's number, over
 // and over for the given time (at least once), pausing a moment between saves as a
 // person would. Prints the number of saves. Usage: settings_saver <milliseconds> <tag>
-#include "prefs/SettingsError.h"
-#include "prefs/SettingsStore.h"
+#include "settings/SettingsError.h"
+#include "settings/SettingsStore.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -23,14 +23,14 @@ int main(int argc, char *argv[])
         QElapsedTimer clock;
         clock.start();
         for (; n == 0 || clock.elapsed() < milliseconds; ++n) {
-            SettingsStore store;
+            SettingsStore store(QStringLiteral("Dialboard"), QStringLiteral("Settings"));
             const QString value = tag + QString::number(n);
             for (const QString &key : keys)
                 store.write(key, value);
             for (int i = 0; i < 40; ++i)
                 store.write(QStringLiteral("NodeCall%1").arg(i), value);
             store.save();
-            QThread::msleep(2);
+            QThread::msleep(10);
         }
     } catch (const SettingsError &error) {
         std::fprintf(stderr, "%s\n", error.what());

@@ -1,21 +1,56 @@
 // The panel against the EchoLink stand-in on a private bus: attaching, the caption
-// refresh, the click that links and unlinks, and the Closing event.
-#include "LoadButtonDriver.h"
+// refresh, the click that links and unlinks, a slow or hung EchoLink, and Closing.
+#include "PanelDriver.h"
 #include "SimProcess.h"
 #include "TestEnvironment.h"
 #include "automation/AutomationContract.h"
 #include "automation/AutomationError.h"
+#include "automation/EchoLinkObjects.h"
+#include "panel/frmLoadButtons.h"
 #include "panel/frmMain.h"
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
-using Module1::NodeCalls;
+using namespace PanelDriver;
+
+namespace {
+
+// The longest time the test's own event loop went without running a 10 ms timer.
+class Heartbeat {
+public:
+    Heartbeat()
+    {
+        m_timer.setInterval(10);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            m_longest = std::max(m_longest, m_clock.restart());
+        });
+        m_clock.start();
+        m_timer.start();
+    }
+    qint64 longestGapMs() const { return m_longest; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_longest = 0;
+};
+
+QString settingsFile()
+{
+    return TestEnvironment::configHome() + QStringLiteral("/Dialboard/Dialboard.conf");
+}
+
+}  // namespace
 
 class tst_link : public QObject {
     Q_OBJECT
@@ -26,24 +61,26 @@ private Q_SLOTS:
     void refreshAsksForEveryEntryInOrder();
     void linkedNodesAreMarkedUntilTheyDrop();
     void failureMidPassStopsSilently();
-    void hungServerCostsOneBoundedStall();
+    void hungServerEndsThePassAndThePanelStaysResponsive();
+    void slowServerNeverFreezesThePanel();
     void clickTogglesTheLinkAndFocusesTheHolder();
+    void quickClicksAreServedInOrder();
     void clickThatFailsStillMovesTheFocus();
     void onlyTheLeftButtonLinks();
     void closingFromTheServerClosesThePanel();
     void closingFromAnotherSenderIsIgnored();
+    void closingWhileCallsArePendingShutsDownOnce();
     void standInRefusesBadOptionsAndASecondCopy();
 
 private:
-    void attach(frmMain &w) const;
     void showActive(frmMain &w) const;
     SimProcess *sim = nullptr;
+    TestHost host;
 };
 
 void tst_link::init()
 {
-    for (QString &call : NodeCalls)
-        call.clear();
+    QDir(TestEnvironment::configHome()).removeRecursively();
     sim = new SimProcess;
     QVERIFY(sim->start());
 }
@@ -52,13 +89,7 @@ void tst_link::cleanup()
 {
     delete sim;
     sim = nullptr;
-}
-
-void tst_link::attach(frmMain &w) const
-{
-    w.ELo = std::make_unique<EchoLinkApplication>(QDBusConnection::sessionBus());
-    QObject::connect(w.ELo.get(), &EchoLinkApplication::Closing, &w, &frmMain::ELo_Closing);
-    sim->clearCalls();
+    QCOMPARE(host.endings, QList<int>());
 }
 
 void tst_link::showActive(frmMain &w) const
@@ -86,43 +117,43 @@ void tst_link::attachingNeedsEveryObject()
 // One pass: exactly 40 questions, in button order, each call exactly as stored.
 void tst_link::refreshAsksForEveryEntryInOrder()
 {
-    NodeCalls[0] = QStringLiteral("W1AW");
-    NodeCalls[5] = QStringLiteral(" k1abc ");
-    NodeCalls[20] = QStringLiteral("*ECHOTEST*");
-    NodeCalls[39] = QStringLiteral("R&D, \"x\" \\ = ö");
-    NodeCalls[10] = QStringLiteral("  ");
-    NodeCalls[11] = QStringLiteral("*W1AW");
-    NodeCalls[12] = QString(10000, QLatin1Char('Q'));
-    frmMain w;
-    attach(w);
-    w.LoadNodeButtons();
+    const QMap<int, QString> calls{{0, QStringLiteral("W1AW")},
+                                   {5, QStringLiteral(" k1abc ")},
+                                   {10, QStringLiteral("  ")},
+                                   {11, QStringLiteral("*W1AW")},
+                                   {12, QString(10000, QLatin1Char('Q'))},
+                                   {20, QStringLiteral("*ECHOTEST*")},
+                                   {39, QStringLiteral("R&D, \"x\" \\ = ö")}};
+    frmMain w(host);
+    QVERIFY(load(w));
+    setCalls(w, calls);
+    sim->clearCalls();
+    QVERIFY(refresh(w));
 
     QStringList expected;
-    for (const QString &call : NodeCalls)
-        expected << QStringLiteral("IsConnected ") + call;
+    for (int i = 0; i < frmMain::NodeButtonCount; ++i)
+        expected << QStringLiteral("IsConnected ") + calls.value(i);
     QCOMPARE(sim->calls(), expected);
-    for (int i = 0; i < 40; ++i)
-        QCOMPARE(w.caption(i), NodeCalls[i]);
+    for (int i = 0; i < frmMain::NodeButtonCount; ++i)
+        QCOMPARE(w.caption(i), calls.value(i));
 }
 
 void tst_link::linkedNodesAreMarkedUntilTheyDrop()
 {
-    NodeCalls[3] = QStringLiteral("W1AW");
-    NodeCalls[30] = QStringLiteral("W1AW");
-    NodeCalls[7] = QStringLiteral("K1ABC");
-    frmMain w;
-    attach(w);
+    frmMain w(host);
+    QVERIFY(load(w));
+    setCalls(w, {{3, QStringLiteral("W1AW")}, {30, QStringLiteral("W1AW")}, {7, QStringLiteral("K1ABC")}});
     sim->setLinked(QStringLiteral("W1AW"), true);
-    w.ButtonLoad_Timer();
+    QVERIFY(refresh(w));
     QCOMPARE(w.caption(3), QStringLiteral("*W1AW"));
     QCOMPARE(w.caption(30), QStringLiteral("*W1AW"));
     QCOMPARE(w.caption(7), QStringLiteral("K1ABC"));
     QCOMPARE(w.caption(8), QString());
-    QCOMPARE(NodeCalls[3], QStringLiteral("W1AW"));
+    QCOMPARE(w.currentSettings().calls[3], QStringLiteral("W1AW"));  // the table carries no mark
 
     sim->setLinked(QStringLiteral("W1AW"), false);
     QCOMPARE(w.caption(3), QStringLiteral("*W1AW"));
-    w.ButtonLoad_Timer();
+    QVERIFY(refresh(w));
     QCOMPARE(w.caption(3), QStringLiteral("W1AW"));
     QCOMPARE(w.caption(30), QStringLiteral("W1AW"));
 }
@@ -130,107 +161,189 @@ void tst_link::linkedNodesAreMarkedUntilTheyDrop()
 // Buttons before the failure are recaptioned, the rest keep what they showed; no message.
 void tst_link::failureMidPassStopsSilently()
 {
-    for (int i = 0; i < 40; ++i)
-        NodeCalls[i] = QStringLiteral("N%1").arg(i);
-    frmMain w;
-    attach(w);
-    for (int i = 0; i < 40; ++i)
-        w.setCaption(i, QStringLiteral("old"));
+    frmMain w(host);
+    QVERIFY(load(w));
+    QMap<int, QString> calls;
+    for (int i = 0; i < frmMain::NodeButtonCount; ++i)
+        calls[i] = QStringLiteral("N%1").arg(i);
+    setCalls(w, calls);
+    sim->setLinked(QStringLiteral("N3"), true);
+    sim->setLinked(QStringLiteral("N20"), true);
     sim->control(QStringLiteral("FailAfter"), {7});
-    w.LoadNodeButtons();
-    for (int i = 0; i < 40; ++i)
-        QCOMPARE(w.caption(i), i < 7 ? NodeCalls[i] : QStringLiteral("old"));
-    QCOMPARE(sim->calls().size(), 8);
+    QVERIFY(refresh(w));
+    for (int i = 0; i < frmMain::NodeButtonCount; ++i)
+        QCOMPARE(w.caption(i), i == 3 ? QStringLiteral("*N3") : i < 7 ? calls[i] : QString());
     QVERIFY(!QApplication::activeModalWidget());
 
     sim->control(QStringLiteral("Heal"));
-    w.LoadNodeButtons();
-    QCOMPARE(w.caption(39), NodeCalls[39]);
+    QVERIFY(refresh(w));
+    QCOMPARE(w.caption(20), QStringLiteral("*N20"));
+    QCOMPARE(w.caption(39), calls[39]);
 }
 
-// A server that does not answer stops the pass at its first question: one stall, not 40.
-void tst_link::hungServerCostsOneBoundedStall()
+// A server that does not answer ends the pass after one time-out, and the panel goes
+// on serving its events meanwhile. Once the server is back, a pass does all 40.
+void tst_link::hungServerEndsThePassAndThePanelStaysResponsive()
 {
-    frmMain w;
-    attach(w);
+    frmMain w(host);
+    QVERIFY(load(w));
+    setCalls(w, {{0, QStringLiteral("W1AW")}, {39, QStringLiteral("K1ABC")}});
+    sim->setLinked(QStringLiteral("K1ABC"), true);
+    Heartbeat heartbeat;
     sim->control(QStringLiteral("HangFor"), {3000});
     QElapsedTimer clock;
     clock.start();
+    QVERIFY(refresh(w));
+    const qint64 passMs = clock.elapsed();
+    QVERIFY2(passMs >= 450 && passMs < 1500, qPrintable(QString::number(passMs)));
+    QCOMPARE(w.caption(0), QString());
+    QVERIFY2(heartbeat.longestGapMs() < 150, qPrintable(QString::number(heartbeat.longestGapMs())));
+
+    QTest::qWait(3000 - int(clock.elapsed()) + 100);
+    QVERIFY(refresh(w));
+    QCOMPARE(w.caption(0), QStringLiteral("W1AW"));
+    QCOMPARE(w.caption(39), QStringLiteral("*K1ABC"));
+    QVERIFY2(heartbeat.longestGapMs() < 150, qPrintable(QString::number(heartbeat.longestGapMs())));
+}
+
+// A server that takes 100 ms for every answer: passes keep running back to back for 12 s
+// while the panel's events never wait, a click reaches the server at once, and every
+// caption follows the link state.
+void tst_link::slowServerNeverFreezesThePanel()
+{
+    frmMain w(host);
+    QVERIFY(load(w));
+    QMap<int, QString> calls;
+    for (int i = 0; i < frmMain::NodeButtonCount; ++i)
+        calls[i] = QStringLiteral("N%1").arg(i);
+    setCalls(w, calls);
+    showActive(w);
+    sim->setLinked(QStringLiteral("N5"), true);
+    sim->control(QStringLiteral("SetReplyDelay"), {100});
+
+    int passes = 0;
+    connect(&w, &frmMain::LoadNodeButtonsEnded, &w, [&w, &passes] {
+        ++passes;
+        QTimer::singleShot(0, &w, &frmMain::LoadNodeButtons);
+    });
+    Heartbeat heartbeat;
+    QElapsedTimer clock;
+    clock.start();
     w.LoadNodeButtons();
-    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(sim->calls(), QStringList{QStringLiteral("IsConnected ")});
+    QTest::qWait(2000);
+
+    sim->clearCalls();
+    QElapsedTimer click;
+    click.start();
+    QTest::mouseClick(button(w, 12), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(sim->calls().contains(QStringLiteral("Connect N12 0")), 3000);
+    const qint64 clickToConnect = click.elapsed();
+    QVERIFY2(clickToConnect < 500, qPrintable(QString::number(clickToConnect)));
+
+    QTest::qWait(int(12000 - clock.elapsed()));
+    disconnect(&w, &frmMain::LoadNodeButtonsEnded, nullptr, nullptr);
+    QVERIFY(refresh(w));
+    QVERIFY2(heartbeat.longestGapMs() < 150, qPrintable(QString::number(heartbeat.longestGapMs())));
+    QVERIFY2(passes > 20, qPrintable(QString::number(passes)));
+    for (int i = 0; i < frmMain::NodeButtonCount; ++i)
+        QCOMPARE(w.caption(i), (i == 5 || i == 12 ? QStringLiteral("*") : QString()) + calls[i]);
 }
 
 void tst_link::clickTogglesTheLinkAndFocusesTheHolder()
 {
-    NodeCalls[12] = QStringLiteral("K1ABC");
-    frmMain w;
-    attach(w);
+    frmMain w(host);
+    QVERIFY(load(w));
+    setCalls(w, {{12, QStringLiteral("K1ABC")}});
     showActive(w);
-    w.cmdRemoteNode[12]->setFocus();
-    w.setCaption(12, QStringLiteral("K1ABC"));
+    QSignalSpy ended(&w, &frmMain::LoadNodeButtonsEnded);
+    button(w, 12)->setFocus();
+    sim->clearCalls();
 
-    QTest::mouseClick(w.cmdRemoteNode[12], Qt::LeftButton);
-    QCOMPARE(sim->calls(), (QStringList{QStringLiteral("IsConnected K1ABC"),
-                                        QStringLiteral("Connect K1ABC 0")}));
-    QCOMPARE(QApplication::focusWidget(), w.Dummy);
-    QCOMPARE(w.caption(12), QStringLiteral("K1ABC"));  // the refresh shows the link
+    QTest::mouseClick(button(w, 12), Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget(), dummy(w));  // at once, before any answer
+    QTRY_COMPARE(sim->calls(), (QStringList{QStringLiteral("IsConnected K1ABC"),
+                                            QStringLiteral("Connect K1ABC 0")}));
+    QCOMPARE(w.caption(12), QString());  // the refresh shows the link, not the click
+    QCOMPARE(ended.count(), 0);
 
     // A second click acts on what EchoLink reports now, not on the caption.
     sim->clearCalls();
-    w.cmdRemoteNode[12]->setFocus();
-    QTest::keyClick(w.cmdRemoteNode[12], Qt::Key_Space);
-    QCOMPARE(sim->calls(), (QStringList{QStringLiteral("IsConnected K1ABC"),
-                                        QStringLiteral("Disconnect K1ABC")}));
-    QCOMPARE(QApplication::focusWidget(), w.Dummy);
+    button(w, 12)->setFocus();
+    QTest::keyClick(button(w, 12), Qt::Key_Space);
+    QTRY_COMPARE(sim->calls(), (QStringList{QStringLiteral("IsConnected K1ABC"),
+                                            QStringLiteral("Disconnect K1ABC")}));
+    QCOMPARE(QApplication::focusWidget(), dummy(w));
 
     // An unassigned button passes the empty call like any other.
     sim->clearCalls();
-    QTest::mouseClick(w.cmdRemoteNode[13], Qt::LeftButton);
-    QCOMPARE(sim->calls(), (QStringList{QStringLiteral("IsConnected "), QStringLiteral("Connect  0")}));
+    QTest::mouseClick(button(w, 13), Qt::LeftButton);
+    QTRY_COMPARE(sim->calls(), (QStringList{QStringLiteral("IsConnected "), QStringLiteral("Connect  0")}));
+}
+
+// Two clicks before the server has answered the first: the second asks only once the
+// first is done, and so drops the link the first one made.
+void tst_link::quickClicksAreServedInOrder()
+{
+    frmMain w(host);
+    QVERIFY(load(w));
+    setCalls(w, {{4, QStringLiteral("W1AW")}});
+    showActive(w);
+    sim->control(QStringLiteral("SetReplyDelay"), {50});
+    sim->clearCalls();
+    QTest::mouseClick(button(w, 4), Qt::LeftButton);
+    QTest::mouseClick(button(w, 4), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(sim->calls().size(), 4, 3000);
+    QCOMPARE(sim->calls(), (QStringList{QStringLiteral("IsConnected W1AW"), QStringLiteral("Connect W1AW 0"),
+                                        QStringLiteral("IsConnected W1AW"), QStringLiteral("Disconnect W1AW")}));
 }
 
 void tst_link::clickThatFailsStillMovesTheFocus()
 {
-    NodeCalls[1] = QStringLiteral("K1ABC");
-    frmMain w;
-    attach(w);
+    frmMain w(host);
+    QVERIFY(load(w));
+    setCalls(w, {{1, QStringLiteral("K1ABC")}});
     showActive(w);
+    sim->clearCalls();
     sim->control(QStringLiteral("FailAfter"), {0});
-    w.cmdRemoteNode[1]->setFocus();
-    QTest::mouseClick(w.cmdRemoteNode[1], Qt::LeftButton);
-    QCOMPARE(QApplication::focusWidget(), w.Dummy);
-    QCOMPARE(sim->calls(), QStringList{QStringLiteral("IsConnected K1ABC")});
+    button(w, 1)->setFocus();
+    QTest::mouseClick(button(w, 1), Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget(), dummy(w));
+    QTRY_COMPARE(sim->calls(), QStringList{QStringLiteral("IsConnected K1ABC")});
+    QTest::qWait(100);
+    QCOMPARE(sim->calls().size(), 1);
     QVERIFY(!QApplication::activeModalWidget());
 }
 
 void tst_link::onlyTheLeftButtonLinks()
 {
-    NodeCalls[2] = QStringLiteral("K1ABC");
-    frmMain w;
-    attach(w);
+    frmMain w(host);
+    QVERIFY(load(w));
+    setCalls(w, {{2, QStringLiteral("K1ABC")}});
     showActive(w);
-    QTest::mouseClick(w.cmdRemoteNode[2], Qt::MiddleButton);
+    sim->clearCalls();
+    QTest::mouseClick(button(w, 2), Qt::MiddleButton);
     QVERIFY(editButton(w, 2, [](frmLoadButtons *) {}));  // a right click opens the dialog only
+    QTest::qWait(100);
     QCOMPARE(sim->calls(), QStringList());
 }
 
 void tst_link::closingFromTheServerClosesThePanel()
 {
-    frmMain w;
-    attach(w);
+    frmMain w(host);
+    QVERIFY(load(w));
     w.show();
     sim->control(QStringLiteral("EmitClosing"));
     QTRY_VERIFY(!w.isVisible());
+    QVERIFY(w.hasEnded());
 }
 
 // Only the owner of EchoLink's bus name can close the panel.
 void tst_link::closingFromAnotherSenderIsIgnored()
 {
-    frmMain w;
-    attach(w);
+    frmMain w(host);
+    QVERIFY(load(w));
     w.show();
-    QSignalSpy closing(w.ELo.get(), &EchoLinkApplication::Closing);
+    QSignalSpy closing(w.findChild<EchoLinkApplication *>(), &EchoLinkApplication::Closing);
     const QDBusMessage spoof = QDBusMessage::createSignal(
         QString::fromLatin1(Automation::ApplicationPath),
         QString::fromLatin1(Automation::ApplicationInterface),
@@ -241,6 +354,34 @@ void tst_link::closingFromAnotherSenderIsIgnored()
     QTest::qWait(200);
     QCOMPARE(closing.count(), 0);
     QVERIFY(w.isVisible());
+}
+
+// EchoLink closes while a refresh and a click still wait for answers: the panel shuts
+// down once, saves once, and the late answers touch nothing.
+void tst_link::closingWhileCallsArePendingShutsDownOnce()
+{
+    frmMain w(host);
+    QVERIFY(load(w));
+    setCalls(w, {{0, QStringLiteral("W1AW")}});
+    showActive(w);
+    sim->control(QStringLiteral("HangFor"), {1500});
+    QSignalSpy ended(&w, &frmMain::LoadNodeButtonsEnded);
+    w.LoadNodeButtons();
+    QTest::mouseClick(button(w, 0), Qt::LeftButton);
+    QVERIFY(w.isRefreshing());
+    QTimer::singleShot(0, &w, &QWidget::close);
+    QTRY_VERIFY(w.hasEnded());
+    QCOMPARE(ended.count(), 1);
+    QVERIFY(QFile::exists(settingsFile()));
+
+    // A second save would bring the file back.
+    QVERIFY(QFile::remove(settingsFile()));
+    QTest::qWait(2000);  // the hang is over, the late answers have come in
+    QVERIFY(!QFile::exists(settingsFile()));
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(w.caption(0), QString());
+    QVERIFY(sim->calls().contains(QStringLiteral("IsConnected W1AW")));
+    QVERIFY(!sim->calls().contains(QStringLiteral("Connect W1AW 0")));
 }
 
 void tst_link::standInRefusesBadOptionsAndASecondCopy()

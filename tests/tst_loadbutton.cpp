@@ -1,5 +1,5 @@
 // The Load Button dialog, driven from inside its modal loop as an operator would use it.
-#include "LoadButtonDriver.h"
+#include "PanelDriver.h"
 #include "SimProcess.h"
 #include "TestEnvironment.h"
 #include "panel/frmLoadButtons.h"
@@ -18,7 +18,7 @@
 #include <QTest>
 #include <QTimer>
 
-using Module1::NodeCalls;
+using namespace PanelDriver;
 
 namespace {
 
@@ -31,6 +31,21 @@ QByteArray settingsBytes()
 {
     QFile file(settingsFile());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QLineEdit *tbCall(frmLoadButtons *dialog)
+{
+    return dialog->findChild<QLineEdit *>(QStringLiteral("tbCall"));
+}
+
+QPushButton *cmdOK(frmLoadButtons *dialog)
+{
+    return dialog->findChild<QPushButton *>(QStringLiteral("cmdOK"));
+}
+
+QString tableCall(const frmMain &w, int index)
+{
+    return w.currentSettings().calls[index].value_or(QStringLiteral("<none>"));
 }
 
 QString storedCall(int index)
@@ -57,33 +72,35 @@ private Q_SLOTS:
     void failedSaveIsReportedAndThePanelKeepsRunning();
     // Last: the shutdown it causes ends every event loop this process runs after it.
     void closingWhileOpenShutsDownWithoutCommitting();
+
+private:
+    TestHost host;
 };
 
 void tst_loadbutton::init()
 {
-    for (QString &call : NodeCalls)
-        call.clear();
     QDir(TestEnvironment::configHome()).removeRecursively();
 }
 
 void tst_loadbutton::opensWithTheEntryTrimmed()
 {
-    NodeCalls[5] = QStringLiteral("  k1 abc  ");
-    frmMain w;
+    frmMain w(host);
+    setCalls(w, {{5, QStringLiteral("  k1 abc  ")}});
     w.move(300, 300);
     w.show();
     QString shown;
     bool focused = false, selected = true;
     QVERIFY(editButton(w, 5, [&](frmLoadButtons *dialog) {
-        shown = dialog->tbCall->text();
-        focused = dialog->tbCall->hasFocus();
+        shown = tbCall(dialog)->text();
+        focused = tbCall(dialog)->hasFocus();
         QTest::qWait(20);
-        selected = dialog->tbCall->hasSelectedText();
+        selected = tbCall(dialog)->hasSelectedText();
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Load Button"));
+        QCOMPARE(dialog->ButtonIndex(), 5);
         QCOMPARE(dialog->size(), QSize(3270 / 15, 555 / 15));
-        QCOMPARE(dialog->tbCall->geometry(), QRect(12, 8, 137, 21));
-        QCOMPARE(dialog->cmdOK->geometry(), QRect(164, 8, 45, 21));
-        QVERIFY(!dialog->cmdOK->isDefault() && !dialog->cmdOK->autoDefault());
+        QCOMPARE(tbCall(dialog)->geometry(), QRect(12, 8, 137, 21));
+        QCOMPARE(cmdOK(dialog)->geometry(), QRect(164, 8, 45, 21));
+        QVERIFY(!cmdOK(dialog)->isDefault() && !cmdOK(dialog)->autoDefault());
         QVERIFY(!dialog->windowIcon().isNull());
         QVERIFY(!(dialog->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QCOMPARE(dialog->parentWidget(), &w);
@@ -92,19 +109,19 @@ void tst_loadbutton::opensWithTheEntryTrimmed()
     QCOMPARE(shown, QStringLiteral("k1 abc"));
     QVERIFY(focused);
     QVERIFY(!selected);
-    QCOMPARE(Module1::ButtonIndex, qint16(5));
-    QCOMPARE(NodeCalls[5], QStringLiteral("  k1 abc  "));
+
+    QCOMPARE(tableCall(w, 5), QStringLiteral("  k1 abc  "));
 }
 
 void tst_loadbutton::okStoresTrimmedUpperCaseAndSavesEverything()
 {
-    frmMain w;
+    frmMain w(host);
     w.show();
     QVERIFY(editButton(w, 7, [](frmLoadButtons *dialog) {
-        QTest::keyClicks(dialog->tbCall, QStringLiteral("  w1aw / ec  "));
-        QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
+        QTest::keyClicks(tbCall(dialog), QStringLiteral("  w1aw / ec  "));
+        QTest::mouseClick(cmdOK(dialog), Qt::LeftButton);
     }));
-    QCOMPARE(NodeCalls[7], QStringLiteral("W1AW / EC"));
+    QCOMPARE(tableCall(w, 7), QStringLiteral("W1AW / EC"));
     QCOMPARE(w.caption(7), QStringLiteral("W1AW / EC"));
     QCOMPARE(storedCall(7), QStringLiteral("W1AW / EC"));
     QSettings settings(QStringLiteral("Dialboard"), QStringLiteral("Dialboard"));
@@ -114,15 +131,14 @@ void tst_loadbutton::okStoresTrimmedUpperCaseAndSavesEverything()
 
 void tst_loadbutton::blankTextUnassignsTheButton()
 {
-    NodeCalls[0] = QStringLiteral("W1AW");
-    frmMain w;
-    w.setCaption(0, QStringLiteral("W1AW"));
+    frmMain w(host);
+    setCalls(w, {{0, QStringLiteral("W1AW")}});
     w.show();
     QVERIFY(editButton(w, 0, [](frmLoadButtons *dialog) {
-        dialog->tbCall->setText(QStringLiteral("    "));
-        QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
+        tbCall(dialog)->setText(QStringLiteral("    "));
+        QTest::mouseClick(cmdOK(dialog), Qt::LeftButton);
     }));
-    QCOMPARE(NodeCalls[0], QString());
+    QCOMPARE(tableCall(w, 0), QString());
     QCOMPARE(w.caption(0), QString());
     QVERIFY(QFile::exists(settingsFile()));
     QCOMPARE(storedCall(0), QString());
@@ -130,23 +146,22 @@ void tst_loadbutton::blankTextUnassignsTheButton()
 
 void tst_loadbutton::enterInTheTextBoxIsOk()
 {
-    frmMain w;
+    frmMain w(host);
     w.show();
     QVERIFY(editButton(w, 39, [](frmLoadButtons *dialog) {
-        QTest::keyClicks(dialog->tbCall, QStringLiteral("k1abc"));
-        QTest::keyClick(dialog->tbCall, Qt::Key_Return);
+        QTest::keyClicks(tbCall(dialog), QStringLiteral("k1abc"));
+        QTest::keyClick(tbCall(dialog), Qt::Key_Return);
         QVERIFY(!dialog->isVisible());
     }));
-    QCOMPARE(NodeCalls[39], QStringLiteral("K1ABC"));
+    QCOMPARE(tableCall(w, 39), QStringLiteral("K1ABC"));
     QCOMPARE(storedCall(39), QStringLiteral("K1ABC"));
 }
 
 // Neither the title bar's close nor Escape commits or writes anything.
 void tst_loadbutton::closeAndEscapeChangeNothing()
 {
-    NodeCalls[3] = QStringLiteral("W1AW");
-    frmMain w;
-    w.setCaption(3, QStringLiteral("W1AW"));
+    frmMain w(host);
+    setCalls(w, {{3, QStringLiteral("W1AW")}});
     w.PutRegSettings();
     const QByteArray before = settingsBytes();
     QVERIFY(!before.isEmpty());
@@ -154,22 +169,22 @@ void tst_loadbutton::closeAndEscapeChangeNothing()
 
     bool openAfterEscape = false;
     QVERIFY(editButton(w, 3, [&](frmLoadButtons *dialog) {
-        QTest::keyClicks(dialog->tbCall, QStringLiteral("X"));
-        QTest::keyClick(dialog->tbCall, Qt::Key_Escape);
+        QTest::keyClicks(tbCall(dialog), QStringLiteral("X"));
+        QTest::keyClick(tbCall(dialog), Qt::Key_Escape);
         openAfterEscape = dialog->isVisible();
         dialog->close();
     }));
     QVERIFY(openAfterEscape);
-    QCOMPARE(NodeCalls[3], QStringLiteral("W1AW"));
-    QCOMPARE(w.caption(3), QStringLiteral("W1AW"));
+    QCOMPARE(tableCall(w, 3), QStringLiteral("W1AW"));
+    QCOMPARE(w.caption(3), QString());  // untouched
     QCOMPARE(settingsBytes(), before);
 }
 
 void tst_loadbutton::onlyTheRightButtonOpensIt()
 {
-    frmMain w;
+    frmMain w(host);
     w.show();
-    for (const Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton}) {
+    for (const Qt::MouseButton mouseButton : {Qt::LeftButton, Qt::MiddleButton}) {
         bool opened = false;
         QTimer::singleShot(0, [&] {
             if (QWidget *modal = QApplication::activeModalWidget()) {
@@ -177,7 +192,7 @@ void tst_loadbutton::onlyTheRightButtonOpensIt()
                 modal->close();
             }
         });
-        QTest::mouseClick(w.cmdRemoteNode[4], button);
+        QTest::mouseClick(button(w, 4), mouseButton);
         QTest::qWait(20);
         QVERIFY(!opened);
     }
@@ -185,21 +200,21 @@ void tst_loadbutton::onlyTheRightButtonOpensIt()
 
 void tst_loadbutton::unicodeAndLongCalls()
 {
-    frmMain w;
+    frmMain w(host);
     w.show();
     QVERIFY(editButton(w, 1, [](frmLoadButtons *dialog) {
-        dialog->tbCall->insert(QStringLiteral("öz-çé"));
-        QTest::keyClick(dialog->tbCall, Qt::Key_Return);
+        tbCall(dialog)->insert(QStringLiteral("öz-çé"));
+        QTest::keyClick(tbCall(dialog), Qt::Key_Return);
     }));
-    QCOMPARE(NodeCalls[1], QStringLiteral("ÖZ-ÇÉ"));
+    QCOMPARE(tableCall(w, 1), QStringLiteral("ÖZ-ÇÉ"));
     QCOMPARE(storedCall(1), QStringLiteral("ÖZ-ÇÉ"));
 
     const QString longCall = QString(10000, QLatin1Char('a'));
     QVERIFY(editButton(w, 2, [&](frmLoadButtons *dialog) {
-        dialog->tbCall->setText(longCall);
-        QTest::keyClick(dialog->tbCall, Qt::Key_Return);
+        tbCall(dialog)->setText(longCall);
+        QTest::keyClick(tbCall(dialog), Qt::Key_Return);
     }));
-    QCOMPARE(NodeCalls[2], longCall.toUpper());
+    QCOMPARE(tableCall(w, 2), longCall.toUpper());
     QCOMPARE(storedCall(2), longCall.toUpper());
 }
 
@@ -208,18 +223,18 @@ void tst_loadbutton::linkMarkReturnsAtTheNextRefresh()
 {
     SimProcess sim;
     QVERIFY(sim.start());
-    NodeCalls[9] = QStringLiteral("W1AW");
-    frmMain w;
-    w.ELo = std::make_unique<EchoLinkApplication>(QDBusConnection::sessionBus());
+    frmMain w(host);
+    QVERIFY(load(w));
+    setCalls(w, {{9, QStringLiteral("W1AW")}});
     sim.setLinked(QStringLiteral("W1AW"), true);
-    w.LoadNodeButtons();
+    QVERIFY(refresh(w));
     QCOMPARE(w.caption(9), QStringLiteral("*W1AW"));
     w.show();
     QVERIFY(editButton(w, 9, [](frmLoadButtons *dialog) {
-        QTest::keyClick(dialog->tbCall, Qt::Key_Return);
+        QTest::keyClick(tbCall(dialog), Qt::Key_Return);
     }));
     QCOMPARE(w.caption(9), QStringLiteral("W1AW"));
-    w.ButtonLoad_Timer();
+    QVERIFY(refresh(w));
     QCOMPARE(w.caption(9), QStringLiteral("*W1AW"));
 }
 
@@ -227,10 +242,9 @@ void tst_loadbutton::refreshKeepsTickingWhileOpen()
 {
     SimProcess sim;
     QVERIFY(sim.start());
-    frmMain w;
-    w.ELo = std::make_unique<EchoLinkApplication>(QDBusConnection::sessionBus());
-    w.ButtonLoad->setInterval(50);
-    w.ButtonLoad->start();
+    frmMain w(host);
+    QVERIFY(load(w));
+    timer(w, "ButtonLoad")->setInterval(50);
     w.show();
     int callsWhileOpen = 0;
     QVERIFY(editButton(w, 0, [&](frmLoadButtons *) {
@@ -250,7 +264,7 @@ void tst_loadbutton::failedSaveIsReportedAndThePanelKeepsRunning()
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
 
-    frmMain w;
+    frmMain w(host);
     w.show();
     QString report;
     QVERIFY(editButton(w, 6, [&](frmLoadButtons *dialog) {
@@ -260,11 +274,11 @@ void tst_loadbutton::failedSaveIsReportedAndThePanelKeepsRunning()
                 box->accept();
             }
         });
-        QTest::keyClicks(dialog->tbCall, QStringLiteral("k1abc"));
-        QTest::keyClick(dialog->tbCall, Qt::Key_Return);
+        QTest::keyClicks(tbCall(dialog), QStringLiteral("k1abc"));
+        QTest::keyClick(tbCall(dialog), Qt::Key_Return);
     }));
     QVERIFY2(report.contains(settingsFile()), qPrintable(report));
-    QCOMPARE(NodeCalls[6], QStringLiteral("K1ABC"));
+    QCOMPARE(tableCall(w, 6), QStringLiteral("K1ABC"));
     QCOMPARE(w.caption(6), QStringLiteral("K1ABC"));
     QVERIFY(w.isVisible());
     QVERIFY(QFile::remove(blocker.fileName()));
@@ -276,24 +290,21 @@ void tst_loadbutton::closingWhileOpenShutsDownWithoutCommitting()
 {
     SimProcess sim;
     QVERIFY(sim.start());
-    NodeCalls[4] = QStringLiteral("W1AW");
-    frmMain w;
-    w.ELo = std::make_unique<EchoLinkApplication>(QDBusConnection::sessionBus());
-    QObject::connect(w.ELo.get(), &EchoLinkApplication::Closing, &w, &frmMain::ELo_Closing);
-    w.GetRegSettings();
-    NodeCalls[4] = QStringLiteral("W1AW");  // the load found no stored calls
+    frmMain w(host);
+    QVERIFY(load(w));
+    setCalls(w, {{4, QStringLiteral("W1AW")}});
     w.show();
     bool closedByEchoLink = false;
     QVERIFY(editButton(w, 4, [&](frmLoadButtons *dialog) {
-        QTest::keyClicks(dialog->tbCall, QStringLiteral("k1abc"));
+        QTest::keyClicks(tbCall(dialog), QStringLiteral("k1abc"));
         sim.control(QStringLiteral("EmitClosing"));
         closedByEchoLink = QTest::qWaitFor([dialog] { return !dialog->isVisible(); }, 3000)
                            || w.hasEnded();
     }));
     QVERIFY(closedByEchoLink);
     QVERIFY(w.hasEnded());
-    QVERIFY(!w.ELo);
-    QCOMPARE(NodeCalls[4], QStringLiteral("W1AW"));
+    QVERIFY(!w.findChild<EchoLinkApplication *>());
+    QCOMPARE(tableCall(w, 4), QStringLiteral("W1AW"));
     QCOMPARE(storedCall(4), QStringLiteral("W1AW"));
     QVERIFY(QFile::remove(settingsFile()));
     w.close();

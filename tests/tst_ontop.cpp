@@ -1,9 +1,10 @@
 // Always on top and the view size on a real window manager, read back the way a
 // desktop sees the window (xprop, xwininfo).
-#include "LoadButtonDriver.h"
+#include "PanelDriver.h"
 #include "TestEnvironment.h"
 #include "X11Probe.h"
 #include "panel/frmMain.h"
+#include "settings/PanelSettings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -53,6 +54,8 @@ protected:
 
 }  // namespace
 
+using namespace PanelDriver;
+
 class tst_ontop : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -64,16 +67,18 @@ private Q_SLOTS:
     void userCannotResize();
     void viewChangeKeepsPositionAndWidth();
     void loadButtonDialogSuspendsOnTop();
+    void oneStoredCoordinateKeepsTheOtherFromTheWindowManager();
 
 private:
     void showPanel();
+    TestHost host;
     std::unique_ptr<frmMain> w;
 };
 
 void tst_ontop::init()
 {
     REQUIRE_WINDOW_MANAGER();
-    w = std::make_unique<frmMain>();
+    w = std::make_unique<frmMain>(host);
     w->setWindowTitle(QStringLiteral("Dialboard ONTOPTEST"));
 }
 
@@ -93,10 +98,10 @@ void tst_ontop::showPanel()
 void tst_ontop::onTopTakesEffectAtTheNextTickAndOffAtOnce()
 {
     showPanel();
-    QSignalSpy ticks(w->OnTop, &QTimer::timeout);
-    w->mnuOnTop->trigger();
-    QVERIFY(w->mnuOnTop->isChecked());
-    QVERIFY(w->OnTop->isActive());
+    QSignalSpy ticks(timer(*w, "OnTop"), &QTimer::timeout);
+    menuItem(*w, "mnuOnTop")->trigger();
+    QVERIFY(menuItem(*w, "mnuOnTop")->isChecked());
+    QVERIFY(timer(*w, "OnTop")->isActive());
     QTest::qWait(400);
     QCOMPARE(ticks.count(), 0);
     QVERIFY(!isAbove(*w));
@@ -104,9 +109,9 @@ void tst_ontop::onTopTakesEffectAtTheNextTickAndOffAtOnce()
     QTRY_COMPARE_WITH_TIMEOUT(ticks.count(), 1, 2000);
     QTRY_VERIFY_WITH_TIMEOUT(isAbove(*w), 500);
 
-    w->mnuOnTop->trigger();
-    QVERIFY(!w->mnuOnTop->isChecked());
-    QVERIFY(!w->OnTop->isActive());
+    menuItem(*w, "mnuOnTop")->trigger();
+    QVERIFY(!menuItem(*w, "mnuOnTop")->isChecked());
+    QVERIFY(!timer(*w, "OnTop")->isActive());
     QTRY_VERIFY_WITH_TIMEOUT(!isAbove(*w), 500);
     QTest::qWait(1200);
     QVERIFY(!isAbove(*w));
@@ -118,8 +123,8 @@ void tst_ontop::onTopTakesEffectAtTheNextTickAndOffAtOnce()
 void tst_ontop::tickCoversAWindowRaisedOverThePanel()
 {
     showPanel();
-    QSignalSpy ticks(w->OnTop, &QTimer::timeout);
-    w->mnuOnTop->trigger();
+    QSignalSpy ticks(timer(*w, "OnTop"), &QTimer::timeout);
+    menuItem(*w, "mnuOnTop")->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(ticks.count(), 1, 2000);
     QTRY_VERIFY_WITH_TIMEOUT(isAbove(*w), 500);
 
@@ -144,8 +149,8 @@ void tst_ontop::ticksNeverUnmapOrRecreateTheWindow()
 {
     showPanel();
     const WId id = w->winId();
-    QSignalSpy ticks(w->OnTop, &QTimer::timeout);
-    w->mnuOnTop->trigger();
+    QSignalSpy ticks(timer(*w, "OnTop"), &QTimer::timeout);
+    menuItem(*w, "mnuOnTop")->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(ticks.count(), 1, 2000);
     QTRY_VERIFY_WITH_TIMEOUT(isAbove(*w), 500);
 
@@ -162,7 +167,7 @@ void tst_ontop::ticksNeverUnmapOrRecreateTheWindow()
     QVERIFY(isAbove(*w));
     QVERIFY(stackedAbove(*w, ordinary));
     QCOMPARE(watch.exposures, 0);
-    w->mnuOnTop->trigger();
+    menuItem(*w, "mnuOnTop")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!isAbove(*w), 500);
 
     QCOMPARE(w->winId(), id);
@@ -200,21 +205,21 @@ void tst_ontop::viewChangeKeepsPositionAndWidth()
     const QRect small = X11Probe::frameGeometry(w->winId());
     const int rows17 = 5100 / 15;
 
-    w->mnuViewLarge->trigger();
-    QVERIFY(w->mnuViewLarge->isChecked() && !w->mnuViewSmall->isChecked());
+    menuItem(*w, "mnuViewLarge")->trigger();
+    QVERIFY(menuItem(*w, "mnuViewLarge")->isChecked() && !menuItem(*w, "mnuViewSmall")->isChecked());
     QTRY_COMPARE(X11Probe::frameGeometry(w->winId()).height(), small.height() + rows17);
     QRect large = X11Probe::frameGeometry(w->winId());
     QCOMPARE(large.topLeft(), small.topLeft());
     QCOMPARE(large.width(), small.width());
 
     // "View Small" while small is not checked: back to the small view.
-    w->mnuViewSmall->trigger();
-    QVERIFY(w->mnuViewSmall->isChecked() && !w->mnuViewLarge->isChecked());
+    menuItem(*w, "mnuViewSmall")->trigger();
+    QVERIFY(menuItem(*w, "mnuViewSmall")->isChecked() && !menuItem(*w, "mnuViewLarge")->isChecked());
     QTRY_COMPARE(X11Probe::frameGeometry(w->winId()), small);
 
     // "View Small" while small is checked: the large view again.
-    w->mnuViewSmall->trigger();
-    QVERIFY(w->mnuViewLarge->isChecked() && !w->mnuViewSmall->isChecked());
+    menuItem(*w, "mnuViewSmall")->trigger();
+    QVERIFY(menuItem(*w, "mnuViewLarge")->isChecked() && !menuItem(*w, "mnuViewSmall")->isChecked());
     QTRY_COMPARE(X11Probe::frameGeometry(w->winId()), large);
 }
 
@@ -224,26 +229,59 @@ void tst_ontop::viewChangeKeepsPositionAndWidth()
 void tst_ontop::loadButtonDialogSuspendsOnTop()
 {
     showPanel();
-    w->mnuOnTop->trigger();
+    menuItem(*w, "mnuOnTop")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(isAbove(*w), 2000);
-    QSignalSpy ticks(w->OnTop, &QTimer::timeout);
+    QSignalSpy ticks(timer(*w, "OnTop"), &QTimer::timeout);
     bool aboveWhileOpen = true, timerWhileOpen = true;
     QVERIFY(editButton(*w, 0, [&](frmLoadButtons *) {
         QTest::qWait(1300);
         aboveWhileOpen = isAbove(*w);
-        timerWhileOpen = w->OnTop->isActive();
+        timerWhileOpen = timer(*w, "OnTop")->isActive();
     }));
     QVERIFY(!aboveWhileOpen);
     QVERIFY(!timerWhileOpen);
     QCOMPARE(ticks.count(), 0);
-    QVERIFY(w->OnTop->isActive());
+    QVERIFY(timer(*w, "OnTop")->isActive());
     QVERIFY(!isAbove(*w));
     QTRY_COMPARE_WITH_TIMEOUT(ticks.count(), 1, 2000);
     QTRY_VERIFY_WITH_TIMEOUT(isAbove(*w), 500);
 
-    w->mnuOnTop->trigger();
+    menuItem(*w, "mnuOnTop")->trigger();
     QVERIFY(editButton(*w, 1, [](frmLoadButtons *) {}));
-    QVERIFY(!w->OnTop->isActive());
+    QVERIFY(!timer(*w, "OnTop")->isActive());
+}
+
+// Only ScrnTop is stored: the panel takes that top edge, and its left edge stays where
+// the window manager placed it (not 0). A window at the top-left corner makes the window
+// manager place new windows elsewhere; a plain window of the panel's size shows where.
+void tst_ontop::oneStoredCoordinateKeepsTheOtherFromTheWindowManager()
+{
+    QWidget corner;
+    corner.setWindowTitle(QStringLiteral("corner"));
+    corner.setGeometry(0, 0, 400, 300);
+    corner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&corner));
+
+    QRect placedByManager;
+    {
+        QWidget reference;
+        reference.setWindowTitle(QStringLiteral("reference"));
+        reference.setFixedSize(w->size());
+        reference.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&reference));
+        QTest::qWait(200);
+        placedByManager = X11Probe::frameGeometry(reference.winId());
+    }
+    QVERIFY2(placedByManager.x() > 0, "the window manager placed the window at the left edge");
+    QTest::qWait(200);
+
+    PanelSettings stored;
+    stored.top = 3000;  // 200 pixels
+    w->applySettings(stored);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QTRY_COMPARE(X11Probe::frameGeometry(w->winId()).y(), 200);
+    QCOMPARE(X11Probe::frameGeometry(w->winId()).x(), placedByManager.x());
 }
 
 DIALBOARD_TEST_MAIN(tst_ontop, WindowManager)

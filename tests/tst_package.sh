@@ -106,12 +106,14 @@ grep -qx fonts-arkpandora <<<"$(field Recommends | tr ',' '\n' | awk '{print $1}
 
 # Exactly these files, nothing left out and nothing stray.
 expected="./usr/bin/dialboard
+./usr/bin/echolink-node
 ./usr/bin/echolink-sim
 ./usr/share/applications/$APP_ID.desktop
 ./usr/share/doc/dialboard/copyright
 ./usr/share/icons/hicolor/32x32/apps/$APP_ID.png
 ./usr/share/icons/hicolor/scalable/apps/$APP_ID.svg
 ./usr/share/man/man1/dialboard.1.gz
+./usr/share/man/man1/echolink-node.1.gz
 ./usr/share/man/man1/echolink-sim.1.gz
 ./usr/share/metainfo/$APP_ID.metainfo.xml"
 actual=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sort)
@@ -137,7 +139,7 @@ icon=$(sed -n 's/^Icon=//p' "$desktop")
   || fail "the hicolor 32x32 icon is not 32 x 32 pixels"
 grep -q "<launchable type=\"desktop-id\">$APP_ID.desktop</launchable>" "$metainfo" \
   || fail "the metainfo does not launch $APP_ID.desktop"
-for page in dialboard echolink-sim; do
+for page in dialboard echolink-sim echolink-node; do
   gzip -t "$share/man/man1/$page.1.gz" || fail "$page.1.gz is not a valid gzip file"
   if command -v man >/dev/null; then
     warnings=$(MANWIDTH=80 man --warnings -l "$share/man/man1/$page.1.gz" 2>&1 >/dev/null)
@@ -145,6 +147,8 @@ for page in dialboard echolink-sim; do
   fi
 done
 "$root/usr/bin/echolink-sim" --version | grep -q '^echolink-sim ' || fail "unpacked echolink-sim --version"
+"$root/usr/bin/echolink-node" --version | grep -q '^echolink-node ' || fail "unpacked echolink-node --version"
+grep -qx libecholib1.3 <<<"$depends_names" || fail "Depends lacks the EchoLink library"
 
 # The unpacked programs, linked against the system's Qt, run from the temporary root.
 dbus-run-session -- bash "${BASH_SOURCE[0]}" --run-installed "$root" "$work"

@@ -1,11 +1,12 @@
 // The settings store on real files in the test's configuration home: the text forms,
 // loading into a fresh panel, saving from it, damaged files and concurrent saves.
+#include "PanelDriver.h"
 #include "TestEnvironment.h"
-#include "automation/globals.h"
 #include "panel/frmMain.h"
-#include "prefs/SettingsError.h"
-#include "prefs/SettingsStore.h"
-#include "prefs/TextForms.h"
+#include "settings/PanelSettings.h"
+#include "settings/SettingsError.h"
+#include "settings/SettingsStore.h"
+#include "settings/TextForms.h"
 
 #include <QAction>
 #include <QApplication>
@@ -13,11 +14,12 @@
 #include <QFile>
 #include <QLocale>
 #include <QProcess>
+#include <QScreen>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
 
-using Module1::NodeCalls;
+using namespace PanelDriver;
 
 namespace {
 
@@ -63,6 +65,22 @@ QMap<QString, QString> storedValues()
 
 const QPoint StartPos(300, 200);  // where the "window system" put the panel
 
+SettingsStore panelStore()
+{
+    return SettingsStore(QStringLiteral("Dialboard"), QStringLiteral("Settings"));
+}
+
+QString call(const frmMain &w, int index)
+{
+    return w.currentSettings().calls[index].value_or(QStringLiteral("<none>"));
+}
+
+// The height of the button area, in pixels, for a whole-window height in twips.
+int areaFor(int windowTwips)
+{
+    return (windowTwips - 645) / 15;
+}
+
 }  // namespace
 
 class tst_settings : public QObject {
@@ -88,27 +106,33 @@ private Q_SLOTS:
     void minimizedSaveKeepsStoredPosition();
     void awkwardCallsRoundTripExactly();
     void failedSaveIsReported();
+    void positionOffEveryScreenComesBackOnTheNearest();
+    void secondUnreadableFileKeepsTheFirstCopy();
     void twoProcessesSavingNeverCorruptTheFile();
 
 private:
     std::unique_ptr<frmMain> loadedPanel();
+    TestHost host;
 };
 
 void tst_settings::init()
 {
     QDir(storeDir()).removeRecursively();
-    globals::SettingsApplication = QStringLiteral("Dialboard");
-    globals::SettingsSection = QStringLiteral("Settings");
     QLocale::setDefault(QLocale::c());
-    NodeCalls.fill(QStringLiteral("stale"));
 }
 
-// A panel at its design state, placed by "the window system", then loaded.
+// A panel at its design state, placed by "the window system", then loaded and shown.
 std::unique_ptr<frmMain> tst_settings::loadedPanel()
 {
-    auto w = std::make_unique<frmMain>();
+    auto w = std::make_unique<frmMain>(host);
     w->move(StartPos);
-    w->GetRegSettings();
+    PanelSettings stale;
+    stale.calls.fill(QStringLiteral("stale"));
+    w->applySettings(stale);
+    w->applySettings(PanelSettings::read(panelStore()));
+    w->show();
+    if (!QTest::qWaitForWindowExposed(w.get()))
+        qWarning("the panel was not exposed");
     return w;
 }
 
@@ -206,18 +230,17 @@ void tst_settings::numberToText()
 // empty calls, and nothing written by the load.
 void tst_settings::firstStartWithEmptyStore()
 {
-    auto w = std::make_unique<frmMain>();
+    auto w = std::make_unique<frmMain>(host);
     w->move(StartPos);
-    w->setHeight(6645);
-    w->GetRegSettings();
+    w->applySettings(PanelSettings::read(panelStore()));
     QCOMPARE(w->pos(), StartPos);
-    QVERIFY(!w->mnuOnTop->isChecked());
-    QVERIFY(!w->OnTop->isActive());
-    QVERIFY(!w->mnuViewLarge->isChecked());
-    QVERIFY(w->mnuViewSmall->isChecked());
-    QCOMPARE(w->Height(), 1545);
-    for (const QString &call : NodeCalls)
-        QCOMPARE(call, QString());
+    QVERIFY(!menuItem(*w, "mnuOnTop")->isChecked());
+    QVERIFY(!timer(*w, "OnTop")->isActive());
+    QVERIFY(!menuItem(*w, "mnuViewLarge")->isChecked());
+    QVERIFY(menuItem(*w, "mnuViewSmall")->isChecked());
+    QCOMPARE(w->centralWidget()->height(), areaFor(1545));
+    for (int i = 0; i < frmMain::NodeButtonCount; ++i)
+        QCOMPARE(call(*w, i), QString());
     QVERIFY(!QFile::exists(storeFile()));
 }
 
@@ -267,12 +290,14 @@ void tst_settings::load()
     QFETCH(QByteArray, file);
     writeStoreFile(file);
     const auto w = loadedPanel();
-    QTEST(w->pos(), "pos");
-    QTEST(w->mnuOnTop->isChecked(), "onTop");
-    QTEST(w->OnTop->isActive(), "onTop");
-    QTEST(w->mnuViewLarge->isChecked(), "large");
-    QTEST(w->mnuViewSmall->isChecked(), "small");
-    QTEST(w->Height(), "height");
+    QFETCH(QPoint, pos);
+    QFETCH(int, height);
+    QTRY_COMPARE(w->pos(), pos);
+    QTEST(menuItem(*w, "mnuOnTop")->isChecked(), "onTop");
+    QTEST(timer(*w, "OnTop")->isActive(), "onTop");
+    QTEST(menuItem(*w, "mnuViewLarge")->isChecked(), "large");
+    QTEST(menuItem(*w, "mnuViewSmall")->isChecked(), "small");
+    QCOMPARE(w->centralWidget()->height(), areaFor(height));
     QCOMPARE(w->width(), 2970 / 15);
 }
 
@@ -290,13 +315,13 @@ void tst_settings::callsLoadedExactlyAsStored()
                    "[Other]\n"
                    "NodeCall5=x,y\n");
     const auto w = loadedPanel();
-    QCOMPARE(NodeCalls[0], QStringLiteral("  w1aw-l "));
-    QCOMPARE(NodeCalls[1], QStringLiteral("W1AW,K1ABC"));
-    QCOMPARE(NodeCalls[2], QStringLiteral("a, b ,c"));
-    QCOMPARE(NodeCalls[3], QStringLiteral("quoted,comma"));
-    QCOMPARE(NodeCalls[4], QString());
-    QCOMPARE(NodeCalls[5], QString());
-    QCOMPARE(NodeCalls[39], QStringLiteral("*ECHOTEST*"));
+    QCOMPARE(call(*w, 0), QStringLiteral("  w1aw-l "));
+    QCOMPARE(call(*w, 1), QStringLiteral("W1AW,K1ABC"));
+    QCOMPARE(call(*w, 2), QStringLiteral("a, b ,c"));
+    QCOMPARE(call(*w, 3), QStringLiteral("quoted,comma"));
+    QCOMPARE(call(*w, 4), QString());
+    QCOMPARE(call(*w, 5), QString());
+    QCOMPARE(call(*w, 39), QStringLiteral("*ECHOTEST*"));
 }
 
 void tst_settings::unreadableFileLoadsAsEmptyAndIsSetAsideOnSave_data()
@@ -317,14 +342,11 @@ void tst_settings::unreadableFileLoadsAsEmptyAndIsSetAsideOnSave()
     writeStoreFile(junk);
     const auto w = loadedPanel();
     QCOMPARE(w->pos(), StartPos);
-    QVERIFY(!w->mnuOnTop->isChecked());
-    QVERIFY(!w->mnuViewLarge->isChecked());
-    QCOMPARE(w->Height(), 1545);
-    QCOMPARE(NodeCalls[0], QString());
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-
-    NodeCalls[0] = QStringLiteral("W1AW");
+    QVERIFY(!menuItem(*w, "mnuOnTop")->isChecked());
+    QVERIFY(!menuItem(*w, "mnuViewLarge")->isChecked());
+    QCOMPARE(w->centralWidget()->height(), areaFor(1545));
+    QCOMPARE(call(*w, 0), QString());
+    setCalls(*w, {{0, QStringLiteral("W1AW")}});
     w->PutRegSettings();
     QCOMPARE(readStoreFile(storeFile() + QStringLiteral(".unreadable")), junk);
     QCOMPARE(storedValues().size(), 45);
@@ -338,8 +360,9 @@ void tst_settings::unreadableFileLoadsAsEmptyAndIsSetAsideOnSave()
     QCOMPARE(saver.exitCode(), 0);
     const QString err = QString::fromLocal8Bit(saver.readAllStandardError());
     QCOMPARE(err.count(QLatin1Char('\n')), 1);
-    QVERIFY2(err.contains(storeFile() + QStringLiteral(".unreadable")), qPrintable(err));
+    QVERIFY2(err.contains(storeFile() + QStringLiteral(".unreadable.2")), qPrintable(err));
     QCOMPARE(readStoreFile(storeFile() + QStringLiteral(".unreadable")), junk);
+    QCOMPARE(readStoreFile(storeFile() + QStringLiteral(".unreadable.2")), junk);
 }
 
 // A stray line without "=": whether Qt takes the good lines or refuses the file depends
@@ -347,19 +370,21 @@ void tst_settings::unreadableFileLoadsAsEmptyAndIsSetAsideOnSave()
 // good line is carried into the saved file, or the file is kept aside whole.
 void tst_settings::strayLineNeverBlocksSaving()
 {
-    globals::SettingsApplication = QStringLiteral("Stray");  // a file Qt has not parsed yet
-    const QString file = storeDir() + QStringLiteral("/Stray.conf");
+    const QString file = TestEnvironment::configHome() + QStringLiteral("/Stray/Stray.conf");
     const QByteArray damaged("[Settings]\nNodeCall0=W1AW\nX\n");
-    QDir().mkpath(storeDir());
+    QDir().mkpath(QFileInfo(file).absolutePath());
     QFile out(file);
     QVERIFY(out.open(QIODevice::WriteOnly));
     out.write(damaged);
     out.close();
 
-    const auto w = loadedPanel();
-    NodeCalls[1] = QStringLiteral("K1ABC");
-    w->PutRegSettings();
-    w->PutRegSettings();
+    SettingsStore store(QStringLiteral("Stray"), QStringLiteral("Settings"));  // not parsed before
+    PanelSettings settings = PanelSettings::read(store);
+    settings.calls[1] = QStringLiteral("K1ABC");
+    settings.write(store);
+    store.save();
+    settings.write(store);
+    store.save();
     QSettings saved(file, QSettings::IniFormat);
     QCOMPARE(saved.status(), QSettings::NoError);
     QCOMPARE(saved.value(QStringLiteral("Settings/NodeCall1")).toString(), QStringLiteral("K1ABC"));
@@ -369,16 +394,18 @@ void tst_settings::strayLineNeverBlocksSaving()
 
 void tst_settings::saveWritesAll45Keys()
 {
-    frmMain w;
+    frmMain w(host);
     w.move(160, 80);
-    w.mnuOnTop->setChecked(true);
-    w.mnuViewLarge->setChecked(true);
-    w.mnuViewSmall->setChecked(false);
+    PanelSettings set;
+    set.onTop = true;
+    set.viewLarge = true;
+    set.viewSmall = false;
     for (int i = 0; i < 40; ++i)
-        NodeCalls[i] = i % 3 ? QStringLiteral("CALL%1").arg(i) : QString();
+        set.calls[i] = i % 3 ? QStringLiteral("CALL%1").arg(i) : QString();
+    w.applySettings(set);
     w.PutRegSettings();
 
-    QCOMPARE(SettingsStore().fileName(), storeFile());
+    QCOMPARE(panelStore().fileName(), storeFile());
     const QMap<QString, QString> values = storedValues();
     QCOMPARE(values.size(), 45);
     QCOMPARE(values.value(QStringLiteral("ScrnTop")), QStringLiteral("1200"));
@@ -388,27 +415,27 @@ void tst_settings::saveWritesAll45Keys()
     QCOMPARE(values.value(QStringLiteral("ViewSmall")), QStringLiteral("False"));
     for (int i = 0; i < 40; ++i)
         QCOMPARE(values.value(QStringLiteral("NodeCall%1").arg(i), QStringLiteral("missing")),
-                 NodeCalls[i]);
+                 *set.calls[i]);
     QVERIFY(!QFile::exists(storeFile() + QStringLiteral(".unreadable")));
 
-    // Start-up may name another application and section.
-    globals::SettingsApplication = QStringLiteral("Other");
-    globals::SettingsSection = QStringLiteral("Panel");
-    w.PutRegSettings();
-    QSettings other(storeDir() + QStringLiteral("/Other.conf"), QSettings::IniFormat);
+    // The store serves whichever application and section it is given.
+    SettingsStore otherStore(QStringLiteral("Other"), QStringLiteral("Panel"));
+    w.currentSettings().write(otherStore);
+    otherStore.save();
+    QSettings other(TestEnvironment::configHome() + QStringLiteral("/Other/Other.conf"), QSettings::IniFormat);
     QCOMPARE(other.value(QStringLiteral("Panel/NodeCall1")).toString(), QStringLiteral("CALL1"));
 }
 
 void tst_settings::minimizedSaveKeepsStoredPosition()
 {
     writeStoreFile("[Settings]\nScrnTop=111\nScrnLeft=222\nOnTop=True\nNodeCall3=OLD\n");
-    frmMain w;
+    frmMain w(host);
     w.move(StartPos);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     w.showMinimized();
     QVERIFY(w.isMinimized());
-    NodeCalls[3] = QStringLiteral("NEW");
+    setCalls(w, {{3, QStringLiteral("NEW")}});
     w.PutRegSettings();
     QMap<QString, QString> values = storedValues();
     QCOMPARE(values.size(), 45);
@@ -439,14 +466,17 @@ void tst_settings::awkwardCallsRoundTripExactly()
         QString(300, QLatin1Char('x')), QStringLiteral("a\"b,c\\d=e"), QStringLiteral("\x01\x7f"), QString(),
         QStringLiteral("$HOME"), QStringLiteral("${x}"), QStringLiteral("a\\,b"), QStringLiteral("end ")};
     QCOMPARE(awkward.size(), 40);
-    for (int i = 0; i < 40; ++i)
-        NodeCalls[i] = awkward[i];
-    frmMain().PutRegSettings();
-
-    NodeCalls.fill(QStringLiteral("stale"));
+    {
+        frmMain saving(host);
+        QMap<int, QString> calls;
+        for (int i = 0; i < 40; ++i)
+            calls[i] = awkward[i];
+        setCalls(saving, calls);
+        saving.PutRegSettings();
+    }
     const auto w = loadedPanel();
     for (int i = 0; i < 40; ++i)
-        QCOMPARE(NodeCalls[i], awkward[i]);
+        QCOMPARE(call(*w, i), awkward[i]);
 }
 
 // The configuration home lies under a regular file: no folder can be made there, for
@@ -462,7 +492,7 @@ void tst_settings::failedSaveIsReported()
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, TestEnvironment::configHome());
     });
 
-    frmMain w;
+    frmMain w(host);
     QString message;
     try {
         w.PutRegSettings();
@@ -472,6 +502,43 @@ void tst_settings::failedSaveIsReported()
     QVERIFY2(message.contains(blocker + QStringLiteral("/config/Dialboard/Dialboard.conf")),
              qPrintable(message));
     QVERIFY2(message.contains(QStringLiteral("cannot be created")), qPrintable(message));
+}
+
+// A position saved with a monitor that is gone puts the panel fully on the nearest
+// screen; one that keeps any of it on a screen is applied as it stands.
+void tst_settings::positionOffEveryScreenComesBackOnTheNearest()
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    writeStoreFile("[Settings]\nScrnTop=1500\nScrnLeft=60000\n");  // 4000 px to the right
+    auto w = loadedPanel();
+    QTRY_COMPARE(w->pos().y(), 100);
+    QCOMPARE(w->x() + w->width(), screen.right() + 1);  // the frame, as far as it was known
+
+    writeStoreFile("[Settings]\nScrnTop=-30000\nScrnLeft=-30000\n");
+    w = loadedPanel();
+    QCOMPARE(w->pos(), screen.topLeft());
+
+    // Partly off the screen: kept where it was asked to be.
+    writeStoreFile("[Settings]\nScrnTop=-300\nScrnLeft=-1500\n");
+    w = loadedPanel();
+    QCOMPARE(w->pos(), QPoint(-100, -20));
+}
+
+// Each damaged file the panel replaces is kept: a later one never overwrites the copy
+// of an earlier one.
+void tst_settings::secondUnreadableFileKeepsTheFirstCopy()
+{
+    const QByteArray first("[Settings\nNodeCall0=FIRST\n");
+    const QByteArray second("[Settings\nNodeCall0=SECOND\n");
+    for (const QByteArray &junk : {first, second}) {
+        writeStoreFile(junk);
+        SettingsStore store(QStringLiteral("Dialboard"), QStringLiteral("Settings"));
+        PanelSettings::read(store).write(store);
+        store.save();
+    }
+    QCOMPARE(readStoreFile(storeFile() + QStringLiteral(".unreadable")), first);
+    QCOMPARE(readStoreFile(storeFile() + QStringLiteral(".unreadable.2")), second);
+    QCOMPARE(storedValues().value(QStringLiteral("NodeCall0")), QString());
 }
 
 // Both copies save the full set over and over, every value tagged with the save; each
@@ -502,7 +569,7 @@ void tst_settings::twoProcessesSavingNeverCorruptTheFile()
         if (QFile::exists(storeFile()))
             checkFile();
         {
-            SettingsStore store;
+            SettingsStore store = panelStore();
             const QString value = QStringLiteral("A%1").arg(mine++);
             for (const QString &key : optionKeys)
                 store.write(key, value);
@@ -511,7 +578,8 @@ void tst_settings::twoProcessesSavingNeverCorruptTheFile()
             store.save();
         }
         checkFile();
-        QTest::qSleep(2);
+        // A pause as long as the other copy's, so neither keeps the file's lock to itself.
+        QTest::qSleep(10);
         other.waitForFinished(0);
     }
     checkFile();

@@ -4,9 +4,10 @@
 // rule on activation. The 3 s and 4 s waits are real.
 #include "SimProcess.h"
 #include "TestEnvironment.h"
-#include "app/ErrorReport.h"
+#include "PanelDriver.h"
 #include "app/frmSplash.h"
 #include "automation/AutomationContract.h"
+#include "automation/EchoLinkObjects.h"
 #include "panel/frmMain.h"
 
 #include <QAbstractButton>
@@ -104,12 +105,6 @@ void answerNextBox(QObject *context, BoxSeen &seen, const QElapsedTimer &clock)
     poll->start();
 }
 
-int endingStatus = -1;
-void recordEnding(int status)
-{
-    endingStatus = status;
-}
-
 bool splashShown()
 {
     for (QWidget *widget : QApplication::topLevelWidgets())
@@ -137,7 +132,6 @@ private Q_SLOTS:
     void closingWhileStartingEndsWithoutSaving();
     void titleCarriesTheStationCallBeforeAnyDash_data();
     void titleCarriesTheStationCallBeforeAnyDash();
-    void missingEchoLinkIsReportedAndEnds_data();
     void missingEchoLinkIsReportedAndEnds();
     void failedSaveAtShutdownIsReported();
     void activationFocusesTheHolder();
@@ -151,10 +145,6 @@ void tst_startup::init()
 {
     QDir(TestEnvironment::configHome()).removeRecursively();
     QDir().mkpath(TestEnvironment::configHome());
-    for (QString &call : Module1::NodeCalls)
-        call.clear();
-    endingStatus = -1;
-    ErrorReport::setEnding(recordEnding);
     sim = new SimProcess;
 }
 
@@ -162,7 +152,6 @@ void tst_startup::cleanup()
 {
     delete sim;
     sim = nullptr;
-    ErrorReport::setEnding(nullptr);
 }
 
 void tst_startup::startPanel(QProcess &panel)
@@ -223,7 +212,7 @@ void tst_startup::attachesInOrderThenClosesWithEchoLink()
     stored.beginGroup(QStringLiteral("Settings"));
     QStringList keys{QStringLiteral("ScrnTop"), QStringLiteral("ScrnLeft"), QStringLiteral("OnTop"),
                      QStringLiteral("ViewLarge"), QStringLiteral("ViewSmall")};
-    for (int i = 0; i < Module1::NodeButtonCount; ++i)
+    for (int i = 0; i < frmMain::NodeButtonCount; ++i)
         keys << QStringLiteral("NodeCall%1").arg(i);
     for (const QString &key : keys)
         QVERIFY2(stored.contains(key), qPrintable(key + QStringLiteral(" not saved")));
@@ -266,7 +255,8 @@ void tst_startup::titleCarriesTheStationCallBeforeAnyDash()
     QFETCH(QString, callsign);
     QFETCH(QString, title);
     QVERIFY(sim->start({QStringLiteral("--callsign"), callsign}));
-    frmMain w;
+    TestHost host(TestHost::Waits::Real);
+    frmMain w(host);
     bool splashDuringLoad = false;
     QTimer::singleShot(1000, &w, [&splashDuringLoad] { splashDuringLoad = splashShown(); });
     w.Form_Load();
@@ -275,32 +265,21 @@ void tst_startup::titleCarriesTheStationCallBeforeAnyDash()
     QVERIFY(!w.hasEnded());
     QCOMPARE(w.windowTitle(), title);
     QVERIFY(!w.isVisible());
-    QVERIFY(w.ButtonLoad->isActive());
-    QCOMPARE(endingStatus, -1);
+    QVERIFY(PanelDriver::timer(w, "ButtonLoad")->isActive());
+    QCOMPARE(host.endings, QList<int>());
 }
 
-void tst_startup::missingEchoLinkIsReportedAndEnds_data()
-{
-    QTest::addColumn<QStringList>("server");  // empty: no server at all
-    QTest::addColumn<int>("earliest");        // ms
-    QTest::newRow("no EchoLink") << QStringList() << 3000;
-    QTest::newRow("no set-up object") << QStringList{QStringLiteral("--without"), QStringLiteral("setup")}
-                                      << 7000;
-    QTest::newRow("no sysop object") << QStringList{QStringLiteral("--without"), QStringLiteral("sysop")}
-                                     << 7000;
-}
-
-// The exact two-line message, right after the splash wait when the main object is
-// missing and after the further four seconds when only a set-up object is; then the
-// end with a non-zero status, the splash still up, nothing saved.
+// EchoLink without its set-up object: the exact two-line message after the splash wait
+// and the further four seconds, then the end with a non-zero status, the splash still
+// up, nothing saved. (Without any EchoLink the real program is checked end to end, with
+// the message after the splash wait alone.)
 void tst_startup::missingEchoLinkIsReportedAndEnds()
 {
-    QFETCH(QStringList, server);
-    QFETCH(int, earliest);
-    if (!server.isEmpty())
-        QVERIFY(sim->start(server));
+    const int earliest = 7000;
+    QVERIFY(sim->start({QStringLiteral("--without"), QStringLiteral("setup")}));
 
-    frmMain w;
+    TestHost host(TestHost::Waits::Real);
+    frmMain w(host);
     QElapsedTimer clock;
     BoxSeen box;
     bool splashWithBox = false;
@@ -315,7 +294,8 @@ void tst_startup::missingEchoLinkIsReportedAndEnds()
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QVERIFY2(box.after >= earliest && box.after < earliest + 800, qPrintable(QString::number(box.after)));
     QVERIFY(splashWithBox);
-    QVERIFY(endingStatus > 0);
+    QCOMPARE(host.endings.size(), 1);
+    QVERIFY(host.endings.first() > 0);
     QVERIFY(w.hasEnded());
     QCOMPARE(w.windowTitle(), QStringLiteral("Dialboard"));
     w.close();
@@ -327,9 +307,9 @@ void tst_startup::missingEchoLinkIsReportedAndEnds()
 void tst_startup::failedSaveAtShutdownIsReported()
 {
     QVERIFY(sim->start());
-    frmMain w;
-    w.Form_Load();
-    QVERIFY(!w.hasEnded());
+    TestHost host;
+    frmMain w(host);
+    QVERIFY(PanelDriver::load(w));
     w.show();
     // A directory where the settings file belongs: no save can replace it.
     QVERIFY(QDir().mkpath(settingsFile()));
@@ -338,7 +318,9 @@ void tst_startup::failedSaveAtShutdownIsReported()
     clock.start();
     BoxSeen box;
     bool linkReleasedBeforeSave = false;
-    box.whileOpen = [&w, &linkReleasedBeforeSave] { linkReleasedBeforeSave = !w.ELo; };
+    box.whileOpen = [&w, &linkReleasedBeforeSave] {
+        linkReleasedBeforeSave = !w.findChild<EchoLinkApplication *>();
+    };
     answerNextBox(&w, box, clock);
     QTimer::singleShot(0, &w, [&w] { w.close(); });
     QTRY_VERIFY_WITH_TIMEOUT(box.after >= 0, 5000);
@@ -347,7 +329,8 @@ void tst_startup::failedSaveAtShutdownIsReported()
     QCOMPARE(box.title, QStringLiteral("Dialboard"));
     QCOMPARE(box.icon, QMessageBox::Critical);
     QVERIFY2(box.text.contains(QStringLiteral("Dialboard.conf")), qPrintable(box.text));
-    QVERIFY(endingStatus > 0);
+    QCOMPARE(host.endings.size(), 1);
+    QVERIFY(host.endings.first() > 0);
     QVERIFY(!w.isVisible());
 }
 
@@ -355,21 +338,22 @@ void tst_startup::failedSaveAtShutdownIsReported()
 // node button shows the focus rectangle.
 void tst_startup::activationFocusesTheHolder()
 {
-    frmMain w;
+    TestHost host;
+    frmMain w(host);
     w.show();
     QApplication::setActiveWindow(&w);
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    QCOMPARE(QApplication::focusWidget(), w.Dummy);
+    QCOMPARE(QApplication::focusWidget(), PanelDriver::dummy(w));
 
-    w.cmdRemoteNode[5]->setFocus();
-    QCOMPARE(QApplication::focusWidget(), w.cmdRemoteNode[5]);
+    PanelDriver::button(w, 5)->setFocus();
+    QCOMPARE(QApplication::focusWidget(), PanelDriver::button(w, 5));
     QWidget other;
     other.show();
     QApplication::setActiveWindow(&other);
     QVERIFY(QTest::qWaitForWindowActive(&other));
     QApplication::setActiveWindow(&w);
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    QCOMPARE(QApplication::focusWidget(), w.Dummy);
+    QCOMPARE(QApplication::focusWidget(), PanelDriver::dummy(w));
 }
 
 DIALBOARD_TEST_MAIN(tst_startup, Offscreen)

@@ -1,7 +1,7 @@
 // The responsive wait: its length, the events dispatched during it, and how rarely the
 // thread wakes when nothing happens.
 #include "TestEnvironment.h"
-#include "app/WaitTimer.h"
+#include "app/WaitSeconds.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,5 +1,6 @@
 #include "app/frmSplash.h"
 
+#include "panel/Fonts.h"
 #include "panel/Twips.h"
 
 #include <QGroupBox>
@@ -37,14 +38,11 @@ frmSplash::frmSplash(QWidget *parent)
     Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Picture1->setPixmap(QPixmap(QStringLiteral(":/splash.jpg")));
 
-    QFont font(QStringLiteral("Verdana"));
-    font.setPointSize(12);
-    font.setWeight(QFont::Normal);
     Label1 = new QLabel(QStringLiteral("Dialboard By Orvane"), Frame1);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(Twips::toPixels(120, 1860, 3675, 270));
     Label1->setAlignment(Qt::AlignCenter);
-    Label1->setFont(font);
+    Label1->setFont(Fonts::verdana(12));
 
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect placed(QPoint(), size());

@@ -1,4 +1,5 @@
-#include "app/ErrorReport.h"
+#include "app/DesktopHost.h"
+#include "common/Product.h"
 #include "panel/frmMain.h"
 
 #include <QApplication>
@@ -16,19 +17,20 @@ int main(int argc, char *argv[])
         return EXIT_FAILURE;
     }
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Dialboard"));
-    QApplication::setApplicationName(QStringLiteral("Dialboard"));
+    QApplication::setOrganizationName(Product::name());
+    QApplication::setApplicationName(Product::name());
     // Ties the windows to the installed desktop entry (its icon and name in the shell).
     QGuiApplication::setDesktopFileName(QStringLiteral("org.dialboard.Dialboard"));
 
     // Loading the panel runs the whole start-up; it is shown only after.
-    frmMain window;
+    DesktopHost host;
+    frmMain window(host);
     try {
         window.Form_Load();
     } catch (const std::exception &error) {
         const QString reason = QString::fromLocal8Bit(error.what());
-        ErrorReport::fail(QStringLiteral("Dialboard could not start.\r\n") + reason,
-                          QStringLiteral("start-up failed: ") + reason);
+        host.fail(QStringLiteral("Dialboard could not start.\r\n") + reason,
+                  QStringLiteral("start-up failed: ") + reason);
     }
     if (window.hasEnded())
         return EXIT_SUCCESS;  // EchoLink closed while the panel was starting

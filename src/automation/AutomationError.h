@@ -3,11 +3,9 @@
 // how to react (report and end, stop silently, or skip a step).
 #pragma once
 
-#include <QString>
-#include <stdexcept>
+#include "common/Failure.h"
 
-class AutomationError : public std::runtime_error {
+class AutomationError : public Failure {
 public:
-    explicit AutomationError(const QString &what) : std::runtime_error(what.toStdString()) {}
-    QString message() const { return QString::fromStdString(what()); }
+    using Failure::Failure;
 };

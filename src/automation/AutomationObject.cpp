@@ -5,6 +5,18 @@
 
 #include <QDBusError>
 
+namespace {
+
+void throwUnlessReply(const QDBusMessage &request, const QDBusMessage &reply)
+{
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        throw AutomationError(QStringLiteral("%1 %2.%3 failed: %4 (%5)")
+                                  .arg(request.path(), request.interface(), request.member(),
+                                       reply.errorMessage(), reply.errorName()));
+}
+
+}  // namespace
+
 AutomationObject::AutomationObject(const QDBusConnection &bus, const QString &path,
                                    const QString &interface)
     : m_bus(bus), m_path(path), m_interface(interface)
@@ -19,12 +31,24 @@ AutomationObject::AutomationObject(const QDBusConnection &bus, const QString &pa
                                        m_interface));
 }
 
-QDBusMessage AutomationObject::call(const QString &method, const QVariantList &arguments) const
+QDBusMessage AutomationObject::message(const QString &method, const QVariantList &arguments) const
 {
     QDBusMessage message = QDBusMessage::createMethodCall(
         QString::fromLatin1(Automation::ServiceName), m_path, m_interface, method);
     message.setArguments(arguments);
-    return send(message);
+    return message;
+}
+
+QDBusMessage AutomationObject::call(const QString &method, const QVariantList &arguments) const
+{
+    return send(message(method, arguments));
+}
+
+QDBusPendingCall AutomationObject::callAsync(const QString &method, const QVariantList &arguments,
+                                             int timeoutMs) const
+{
+    // On a lost bus the pending call finishes at once with an error answer.
+    return m_bus.asyncCall(message(method, arguments), timeoutMs);
 }
 
 QDBusMessage AutomationObject::send(const QDBusMessage &message) const
@@ -32,11 +56,16 @@ QDBusMessage AutomationObject::send(const QDBusMessage &message) const
     if (!m_bus.isConnected())
         throw AutomationError(QStringLiteral("no session bus: %1").arg(m_bus.lastError().message()));
     const QDBusMessage reply = m_bus.call(message, QDBus::Block, Automation::CallTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage)
-        throw AutomationError(QStringLiteral("%1 %2.%3 failed: %4 (%5)")
-                                  .arg(message.path(), message.interface(), message.member(),
-                                       reply.errorMessage(), reply.errorName()));
+    throwUnlessReply(message, reply);
     return reply;
+}
+
+QDBusMessage AutomationObject::answerOf(const QDBusPendingCall &call)
+{
+    if (call.isError())
+        throw AutomationError(QStringLiteral("automation call failed: %1 (%2)")
+                                  .arg(call.error().message(), call.error().name()));
+    return call.reply();
 }
 
 template <typename T>

@@ -24,20 +24,24 @@ void EchoLinkApplication::onClosing()
     Q_EMIT Closing();
 }
 
-void EchoLinkApplication::Connect(const QString &node, qint32 mode) const
+QDBusPendingCall EchoLinkApplication::Connect(const QString &node, qint32 mode) const
 {
-    call(QString::fromLatin1(ConnectMethod), {node, mode});
+    return callAsync(QString::fromLatin1(ConnectMethod), {node, mode}, CallTimeoutMs);
 }
 
-void EchoLinkApplication::Disconnect(const QString &node) const
+QDBusPendingCall EchoLinkApplication::Disconnect(const QString &node) const
 {
-    call(QString::fromLatin1(DisconnectMethod), {node});
+    return callAsync(QString::fromLatin1(DisconnectMethod), {node}, CallTimeoutMs);
 }
 
-bool EchoLinkApplication::IsConnected(const QString &node) const
+QDBusPendingCall EchoLinkApplication::IsConnected(const QString &node, int timeoutMs) const
 {
-    return firstArgument<bool>(call(QString::fromLatin1(IsConnectedMethod), {node}),
-                               QString::fromLatin1(IsConnectedMethod));
+    return callAsync(QString::fromLatin1(IsConnectedMethod), {node}, timeoutMs);
+}
+
+bool EchoLinkApplication::linkedIn(const QDBusPendingCall &isConnected)
+{
+    return firstArgument<bool>(answerOf(isConnected), QString::fromLatin1(IsConnectedMethod));
 }
 
 EchoLinkSetupConfig::EchoLinkSetupConfig(const QDBusConnection &bus)

@@ -18,10 +18,15 @@ public:
     // Ends the subscription: no Closing arrives after this.
     ~EchoLinkApplication() override;
 
-    // The link operations; each throws AutomationError when EchoLink does not carry it out.
-    void Connect(const QString &node, qint32 mode = 0) const;
-    void Disconnect(const QString &node) const;
-    bool IsConnected(const QString &node) const;
+    // The link operations, sent without waiting. A call not answered within `timeoutMs`
+    // finishes with an error answer.
+    QDBusPendingCall Connect(const QString &node, qint32 mode = 0) const;
+    QDBusPendingCall Disconnect(const QString &node) const;
+    QDBusPendingCall IsConnected(const QString &node, int timeoutMs) const;
+
+    // The answer to a finished IsConnected; throws AutomationError for an error answer
+    // or one that carries no Boolean.
+    static bool linkedIn(const QDBusPendingCall &isConnected);
 
 Q_SIGNALS:
     void Closing();

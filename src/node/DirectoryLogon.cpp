@@ -1,10 +1,10 @@
 #include "DirectoryLogon.h"
 
+#include "AsyncAddress.h"
 #include "FarText.h"
 
 #include <QEventLoop>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -47,12 +47,10 @@ void DirectoryLogon::logOn()
     std::vector<std::string> servers;
     for (const QString &server : m_config.directoryServers)
         servers.push_back(server.toStdString());
-    const Async::IpAddress bind(m_config.bindAddress.isNull()
-                                    ? std::string()
-                                    : m_config.bindAddress.toString().toStdString());
     m_directory = std::make_unique<EchoLink::Directory>(
         servers, m_config.callsign.toStdString(), m_config.password.toStdString(),
-        m_config.directoryDescription().toStdString(), bind);
+        m_config.directoryDescription().toStdString(),
+        toAsyncAddress(m_config.bindAddress));
     m_directory->statusChanged.connect(
         sigc::mem_fun(*this, &DirectoryLogon::directoryStatusChanged));
     m_directory->error.connect(sigc::mem_fun(*this, &DirectoryLogon::directoryError));
@@ -122,7 +120,7 @@ void DirectoryLogon::failed(const QString &reason, bool commandEnded)
     m_silence.stop();
     retire(commandEnded);
     if (m_loggingOff) {
-        setStatus(QStringLiteral("offline"));
+        setStatus(reason);
         return;
     }
     const int waitMs = m_config.directoryRetryMs * m_backoff;
@@ -164,19 +162,24 @@ void DirectoryLogon::logOff(int timeoutMs)
     QTimer limit;
     limit.setSingleShot(true);
     connect(&limit, &QTimer::timeout, &wait, &QEventLoop::quit);
-    connect(this, &DirectoryLogon::statusChanged, &wait, [&wait, this] {
-        if (!m_loggedOn)
-            wait.quit();
-    });
+    const QMetaObject::Connection ended = connect(this, &DirectoryLogon::statusChanged, &wait,
+        [&wait, this] {
+            if (!m_loggedOn)
+                wait.quit();
+        });
     m_directory->makeOffline();
     m_silence.start();
     limit.start(timeoutMs);
     wait.exec();
+    disconnect(ended);
+    if (m_loggedOn)
+        Q_EMIT logLine(QStringLiteral("the directory did not confirm the log-off in time"));
+    else if (m_status == QLatin1String("offline"))
+        Q_EMIT logLine(QStringLiteral("logged off the directory"));
+    else
+        Q_EMIT logLine(QStringLiteral("could not log off the directory: %1").arg(m_status));
     if (!m_loggedOn)
         m_silence.stop();
-    std::fprintf(stderr, "echolink-node: %s\n",
-                 m_loggedOn ? "the directory did not confirm the log-off in time"
-                            : "logged off the directory");
 }
 
 void DirectoryLogon::setStatus(const QString &status)

@@ -37,6 +37,7 @@ public:
 Q_SIGNALS:
     void loggedOn();
     void statusChanged(const QString &status);
+    void logLine(const QString &line);
 
 private:
     void logOn();

@@ -10,9 +10,10 @@ QString FarText::clean(const QByteArray &text)
         if (result.size() >= MaxLength)
             break;
         const QChar c = QLatin1Char(byte);
-        if (c.category() == QChar::Other_Control)
-            continue;
-        result.append(c);
+        if (c.category() != QChar::Other_Control)
+            result.append(c);
+        else if (c.isSpace())  // line breaks and tabs part words
+            result.append(QLatin1Char(' '));
     }
     return result;
 }

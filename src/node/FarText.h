@@ -9,8 +9,8 @@ namespace FarText {
 
 constexpr int MaxLength = 256;
 
-// The text as Latin-1 (the protocol's text is 8-bit), control characters dropped, cut to
-// MaxLength characters.
+// The text as Latin-1 (the protocol's text is 8-bit), line breaks and tabs as blanks,
+// every other control character dropped, cut to MaxLength characters.
 QString clean(const QByteArray &text);
 QString clean(const std::string &text);
 

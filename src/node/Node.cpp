@@ -1,5 +1,6 @@
 #include "Node.h"
 
+#include "AsyncAddress.h"
 #include "NodeBus.h"
 
 #include <EchoLinkDispatcher.h>
@@ -93,10 +94,7 @@ void Node::keepOffline(const QString &reason)
 
 QString Node::startNetworking()
 {
-    const Async::IpAddress bind(m_config.bindAddress.isNull()
-                                    ? std::string()
-                                    : m_config.bindAddress.toString().toStdString());
-    EchoLink::Dispatcher::setBindAddr(bind);
+    EchoLink::Dispatcher::setBindAddr(toAsyncAddress(m_config.bindAddress));
     EchoLink::Dispatcher *dispatcher = EchoLink::Dispatcher::instance();
     if (dispatcher == nullptr)
         return QStringLiteral("cannot bind the link ports UDP 5198 and 5199 on %1 (another "
@@ -122,6 +120,7 @@ QString Node::startNetworking()
     });
     connect(m_directory.get(), &DirectoryLogon::statusChanged, this,
             [](const QString &status) { log(QStringLiteral("directory: %1").arg(status)); });
+    connect(m_directory.get(), &DirectoryLogon::logLine, this, &Node::log);
     connect(m_directory.get(), &DirectoryLogon::loggedOn, this, &Node::fetchList);
     connect(m_fetcher.get(), &StationListFetcher::fetched, this, [this](const StationList &list) {
         log(QStringLiteral("station list: %1 stations").arg(list.size()));

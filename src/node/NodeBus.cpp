@@ -139,11 +139,9 @@ bool NodeBus::receive(const ContractObject &object, const QDBusMessage &message)
                             && (message.interface().isEmpty() || message.interface() == Introspectable);
     if (!introspect && !message.interface().isEmpty() && message.interface() != object.interfaceName())
         return false;  // Properties, Peer and the like: QtDBus answers those
-    if (message.isReplyRequired() || message.type() == QDBusMessage::MethodCallMessage) {
-        const QDBusMessage reply = answer(object, message);
-        if (message.isReplyRequired())
-            m_bus.send(reply);
-    }
+    const QDBusMessage reply = answer(object, message);
+    if (message.isReplyRequired())
+        m_bus.send(reply);
     return true;
 }
 

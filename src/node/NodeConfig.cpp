@@ -23,6 +23,8 @@ const char Template[] =
     "Name=\n"
     "; Shown in the directory (27 characters at most).\n"
     "Location=\n"
+    "; Sent to stations you link with as your station information (default: name and location).\n"
+    "Description=\n"
     "\n"
     "[Network]\n"
     "; Directory servers, separated by blanks; the node tries them in order.\n"
@@ -76,6 +78,13 @@ QString rawText(const QSettings &settings, const QString &path, const QString &k
 QString NodeConfig::directoryDescription() const
 {
     return location.left(MaxDescription);
+}
+
+QString NodeConfig::stationInfo() const
+{
+    if (!description.isEmpty())
+        return description;
+    return QStringList{name, location}.join(QLatin1Char('\n')).trimmed();
 }
 
 bool NodeConfig::acceptsCaller(const QString &call) const
@@ -140,6 +149,7 @@ bool NodeConfigFile::load(NodeConfig &config)
     config.password = text("Station/Password");
     config.name = text("Station/Name");
     config.location = text("Station/Location");
+    config.description = text("Station/Description");
     if (config.callsign.contains(QRegularExpression(QStringLiteral("[^A-Z0-9*/-]"))))
         return fail(QStringLiteral("[Station] Callsign"), config.callsign,
                     QStringLiteral("a callsign has only letters, digits and '-'"));

@@ -19,6 +19,7 @@ struct NodeConfig
     QString password;
     QString name;      // sent to linked stations with the callsign
     QString location;  // the directory's description of the station
+    QString description;  // station information sent to every station linked with
     QStringList directoryServers;
     QHostAddress bindAddress;  // null: any address
     Incoming incoming = Incoming::All;
@@ -41,6 +42,9 @@ struct NodeConfig
 
     // The description the directory shows: the location, cut to the directory's 27 characters.
     QString directoryDescription() const;
+    // The station information linked stations receive: the description, or else the name
+    // and location.
+    QString stationInfo() const;
     // Whether a station calling in may link, by the incoming policy alone.
     bool acceptsCaller(const QString &callsign) const;
 };

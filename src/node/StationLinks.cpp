@@ -1,5 +1,6 @@
 #include "StationLinks.h"
 
+#include "AsyncAddress.h"
 #include "FarText.h"
 #include "audio/StationAudio.h"
 
@@ -14,16 +15,7 @@ namespace {
 const QString ErrorPrefix = QStringLiteral("org.dialboard.EchoLink.Error.");
 constexpr int MaxWaitingCalls = 40;  // links waiting for a fresh list, at most
 constexpr int MaxRemembered = 4096;  // refused addresses remembered, at most
-
-QHostAddress toQt(const Async::IpAddress &ip)
-{
-    return QHostAddress(QString::fromStdString(ip.toString()));
-}
-
-Async::IpAddress toAsync(const QHostAddress &address)
-{
-    return Async::IpAddress(address.toString().toStdString());
-}
+constexpr int RefusalHoldMs = 300;   // a refused caller is held this long to hear why
 
 bool isAllDigits(const QString &text)
 {
@@ -31,7 +23,7 @@ bool isAllDigits(const QString &text)
            && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; });
 }
 
-StationLinks::Answer refused(const char *name, const QString &message)
+StationLinks::Answer refusal(const char *name, const QString &message)
 {
     return {StationLinks::Outcome::Refused, ErrorPrefix + QLatin1String(name), message};
 }
@@ -48,6 +40,7 @@ StationLinks::~StationLinks()
     if (m_audio != nullptr)
         for (const auto &[address, link] : m_links)
             m_audio->removeLink(link.qso.get());
+    qDeleteAll(m_refusing);
 }
 
 StationLinks::Link *StationLinks::findLink(const QString &call)
@@ -73,13 +66,13 @@ StationLinks::Answer StationLinks::connectTo(const QString &call)
 {
     const QString wanted = call.trimmed();
     if (wanted.isEmpty())
-        return refused("EmptyCall", QStringLiteral("no station named: the call is empty"));
+        return refusal("EmptyCall", QStringLiteral("no station named: the call is empty"));
     if (wanted.compare(m_config.callsign, Qt::CaseInsensitive) == 0)
-        return refused("OwnCallsign", QStringLiteral("%1 is this station's own callsign").arg(m_config.callsign));
+        return refusal("OwnCallsign", QStringLiteral("%1 is this station's own callsign").arg(m_config.callsign));
     if (findLink(wanted) != nullptr)
         return {Outcome::AlreadyLinked, {}, {}};
     if (linkCount() >= m_config.maxLinks)
-        return refused("TooManyLinks", QStringLiteral("all %1 links are in use").arg(m_config.maxLinks));
+        return refusal("TooManyLinks", QStringLiteral("all %1 links are in use").arg(m_config.maxLinks));
     const StationEntry *station = m_list.find(wanted);
     if (station == nullptr) {
         // One fresh list decides; the link starts if the station is in it.
@@ -87,18 +80,18 @@ StationLinks::Answer StationLinks::connectTo(const QString &call)
             m_waitingCalls.insert(wanted.toUpper());
         Q_EMIT stationListWanted();
         if (!m_haveList)
-            return refused("NoStationList",
+            return refusal("NoStationList",
                            QStringLiteral("no station list from the directory yet; one is being "
                                           "fetched and the link to %1 starts if it is there")
                                .arg(FarText::clean(wanted.toUtf8())));
-        return refused("NoSuchStation",
+        return refusal("NoSuchStation",
                        QStringLiteral("%1 is not in the station list; a fresh list is being "
                                       "fetched and the link starts if it is there")
                            .arg(FarText::clean(wanted.toUtf8())));
     }
     const auto existing = m_links.find(station->address.toIPv4Address());
     if (existing != m_links.end())
-        return refused("AddressInUse",
+        return refusal("AddressInUse",
                        QStringLiteral("%1 shares its address with %2, which is linked; EchoLink "
                                       "keeps one link per address")
                            .arg(station->callsign, existing->second.callsign));
@@ -125,21 +118,25 @@ StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const Sta
     Link &link = m_links[key];
     link.callsign = station.callsign;
     link.id = station.id;
-    link.qso = std::make_unique<EchoLink::Qso>(toAsync(address), m_config.callsign.toStdString(),
+    link.qso = std::make_unique<EchoLink::Qso>(toAsyncAddress(address), m_config.callsign.toStdString(),
                                                m_config.name.toStdString(),
-                                               m_config.location.toStdString());
+                                               m_config.stationInfo().toStdString());
     EchoLink::Qso *qso = link.qso.get();
     if (m_config.gsmOnly)
         qso->setUseGsmOnly();
     qso->stateChange.connect([this, key, qso](EchoLink::Qso::State state) {
         linkStateChanged(key, qso, state);
     });
-    qso->chatMsgReceived.connect([this, key](const std::string &text) {
+    // What far stations say is logged cleaned and bounded, never as it came.
+    auto logText = [this, key](const char *kind, const std::string &text) {
         const auto it = m_links.find(key);
         if (it != m_links.end())
-            Q_EMIT logLine(QStringLiteral("chat from %1: %2")
-                               .arg(it->second.callsign, FarText::clean(text)));
-    });
+            Q_EMIT logLine(QStringLiteral("%1 from %2: %3")
+                               .arg(QLatin1String(kind), it->second.callsign,
+                                    FarText::clean(text).simplified()));
+    };
+    qso->chatMsgReceived.connect([logText](const std::string &text) { logText("chat", text); });
+    qso->infoMsgReceived.connect([logText](const std::string &text) { logText("info", text); });
     linkCountChanged();
     return link;
 }
@@ -238,7 +235,7 @@ void StationLinks::stationListFailed(const QString &reason)
 void StationLinks::incomingConnection(const Async::IpAddress &ip, const std::string &callsign,
                                       const std::string &, const std::string &offers)
 {
-    const QHostAddress address = toQt(ip);
+    const QHostAddress address = toQtAddress(ip);
     const quint32 key = address.toIPv4Address();
     const QString call = FarText::clean(callsign).trimmed().toUpper();
     const auto refusedUntil = m_refused.constFind(key);
@@ -312,11 +309,17 @@ void StationLinks::refuse(const QHostAddress &address, const QString &call, cons
     }
     // The library offers only accept and disconnect: the caller is taken just long
     // enough to receive the reason as station information, then dropped.
-    auto *qso = new EchoLink::Qso(toAsync(address), m_config.callsign.toStdString(),
+    // The reason goes out on the audio port and the goodbye on the control port; holding
+    // the goodbye back a little lets the reason arrive first.
+    auto *qso = new EchoLink::Qso(toAsyncAddress(address), m_config.callsign.toStdString(),
                                   m_config.name.toStdString(), reason.toStdString());
-    if (qso->initOk() && qso->accept())
-        qso->disconnect();
-    QTimer::singleShot(0, this, [qso] { delete qso; });
+    m_refusing.append(qso);
+    if (qso->initOk())
+        qso->accept();
+    QTimer::singleShot(RefusalHoldMs, this, [this, qso] {
+        m_refusing.removeOne(qso);
+        delete qso;  // says goodbye
+    });
 }
 
 void StationLinks::linkCountChanged()

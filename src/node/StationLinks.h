@@ -11,6 +11,7 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -107,6 +108,7 @@ private:
     QSet<QString> m_waitingCalls;               // outgoing, not in the list in hand
     QHash<quint32, Caller> m_waitingCallers;    // incoming, not in the list in hand
     QHash<quint32, QDeadlineTimer> m_refused;   // addresses ignored until then
+    QList<EchoLink::Qso *> m_refusing;          // refused callers being told why
     QElapsedTimer m_lastCallerFetch;
     bool m_busy = false;
 };

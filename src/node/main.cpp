@@ -1,6 +1,7 @@
 // echolink-node: an EchoLink station on the EchoLink network that serves the automation
 // contract on the session bus, so the panel links real stations.
 #include "AsyncQtApplication.h"
+#include "LibraryLog.h"
 #include "Node.h"
 #include "NodeBus.h"
 #include "NodeConfig.h"
@@ -65,6 +66,7 @@ int main(int argc, char *argv[])
         parser.process(app);  // prints the text asked for and exits
     // The EchoLink library's core runs on this loop; it outlives every library object.
     AsyncQtApplication asyncCore;
+    LibraryLog libraryLog;
 
     NodeConfigFile file(parser.isSet(configOption) ? parser.value(configOption)
                                                    : NodeConfigFile::defaultPath());

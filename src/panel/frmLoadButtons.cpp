@@ -1,15 +1,13 @@
 #include "panel/frmLoadButtons.h"
 
-#include "panel/Module1.h"
+#include "panel/Fonts.h"
 #include "panel/Twips.h"
-#include "panel/frmMain.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
-
-using Module1::ButtonIndex;
-using Module1::NodeCalls;
+#include <limits>
+#include <utility>
 
 namespace {
 
@@ -21,19 +19,17 @@ QString committedCall(const QString &text)
 
 }  // namespace
 
-frmLoadButtons::frmLoadButtons(frmMain *owner)
+frmLoadButtons::frmLoadButtons(QWidget *owner, int buttonIndex, const QString &call, Commit commit)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_owner(owner)
+      m_buttonIndex(buttonIndex),
+      m_commit(std::move(commit))
 {
     setObjectName(QStringLiteral("frmLoadButtons"));
     setWindowTitle(QStringLiteral("Load Button"));
     setWindowIcon(QIcon(QStringLiteral(":/dialboard.png")));
     setFixedSize(Twips::toPixels(3270), Twips::toPixels(555));
-
-    QFont font(QStringLiteral("Verdana"));
-    font.setPointSizeF(8.25);
-    font.setWeight(QFont::Normal);
+    const QFont font = Fonts::verdana(8.25);
 
     tbCall = new QLineEdit(this);
     tbCall->setObjectName(QStringLiteral("tbCall"));
@@ -52,27 +48,18 @@ frmLoadButtons::frmLoadButtons(frmMain *owner)
     connect(cmdOK, &QPushButton::clicked, this, &frmLoadButtons::cmdOK_Click);
 
     setTabOrder(tbCall, cmdOK);
-    Form_Load();
+    Form_Load(call);
 }
 
-void frmLoadButtons::Form_Load()
+void frmLoadButtons::Form_Load(const QString &call)
 {
-    tbCall->setText(NodeCalls[ButtonIndex].trimmed());
+    tbCall->setText(call.trimmed());
     tbCall->setFocus(Qt::OtherFocusReason);
-}
-
-void frmLoadButtons::tbCall_KeyPress(int KeyAscii)
-{
-    if (KeyAscii == 13)
-        cmdOK->click();
 }
 
 void frmLoadButtons::cmdOK_Click()
 {
-    const QString call = committedCall(tbCall->text());
-    NodeCalls[ButtonIndex] = call;
-    m_owner->setCaption(ButtonIndex, call);
-    m_owner->saveSettings();
+    m_commit(committedCall(tbCall->text()));
     accept();
 }
 
@@ -82,10 +69,13 @@ bool frmLoadButtons::eventFilter(QObject *watched, QEvent *event)
     // arrives by tab order, as it does when the dialog is shown.
     if (watched == tbCall && event->type() == QEvent::FocusIn)
         QMetaObject::invokeMethod(tbCall, &QLineEdit::deselect, Qt::QueuedConnection);
+    // Enter in the text box is OK.
     if (watched == tbCall && event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-            tbCall_KeyPress(13);
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            cmdOK_Click();
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -1,32 +1,34 @@
-// The Load Button dialog: sets the call that one node button carries. It edits entry
-// ButtonIndex of the node call table; OK stores the text trimmed and upper-cased, shows
-// it on the button, saves every setting and closes. Closing it from the title bar
-// changes nothing; Escape does nothing.
+// The Load Button dialog: sets the call that one node button carries. It is made for one
+// button and shows that button's call; OK (or Enter in the text box) hands the text,
+// trimmed and upper-cased, to the panel, which stores, shows and saves it, and closes.
+// Closing it from the title bar changes nothing; Escape does nothing.
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 class QLineEdit;
 class QPushButton;
-class frmMain;
 
 class frmLoadButtons : public QDialog {
     Q_OBJECT
 public:
-    explicit frmLoadButtons(frmMain *owner);
+    using Commit = std::function<void(const QString &call)>;
 
-    QLineEdit *tbCall = nullptr;
-    QPushButton *cmdOK = nullptr;
+    frmLoadButtons(QWidget *owner, int buttonIndex, const QString &call, Commit commit);
 
-    void Form_Load();
-    // Enter in the text box presses OK, inside the key handler.
-    void tbCall_KeyPress(int KeyAscii);
-    void cmdOK_Click();
+    int ButtonIndex() const { return m_buttonIndex; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    frmMain *m_owner;
+    void Form_Load(const QString &call);
+    void cmdOK_Click();
+
+    QLineEdit *tbCall = nullptr;
+    QPushButton *cmdOK = nullptr;
+    int m_buttonIndex;
+    Commit m_commit;
 };

@@ -1,21 +1,30 @@
 // The window's design: frame, size, the button grid, focus holder, tab order, fonts, the
-// Options menu and the two timers.
+// Options menu and the two timers; captions and window geometry.
 #include "panel/frmMain.h"
 
+#include "common/Product.h"
+#include "panel/ClickQueue.h"
+#include "panel/Fonts.h"
+#include "panel/RefreshPass.h"
 #include "panel/Twips.h"
+#include "settings/SettingsStore.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
+#include <QWindow>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
-
-using Module1::NodeButtonCount;
+#include <utility>
 
 namespace {
 
@@ -25,34 +34,63 @@ constexpr int FrameAndMenuHeight = 645;  // taken, not measured: the rest is but
 constexpr int ButtonWidth = 1485;
 constexpr int ButtonHeight = 300;
 constexpr int RightColumnLeft = 1500;
-constexpr int Rows = NodeButtonCount / 2;
+constexpr int Rows = frmMain::NodeButtonCount / 2;
 
 // The design grid: row r holds button r on the left and button 39 - r on the right.
 QRect buttonRect(int index)
 {
     const bool left = index < Rows;
-    const int row = left ? index : NodeButtonCount - 1 - index;
+    const int row = left ? index : frmMain::NodeButtonCount - 1 - index;
     return Twips::toPixels(left ? 0 : RightColumnLeft, ButtonHeight * row, ButtonWidth, ButtonHeight);
 }
 
-// A twips position the window can take, or an exception like a refused property value.
-int positionPixels(double twips)
+// A twips position the window can take, or nothing, as for a value the window refuses.
+std::optional<int> positionPixels(std::optional<float> twips)
 {
-    const double pixels = std::round(twips / Twips::perPixel());
+    if (!twips)
+        return std::nullopt;
+    const double pixels = std::round(*twips / Twips::perPixel());
     if (!std::isfinite(pixels) || std::abs(pixels) > std::numeric_limits<int>::max() / 2)
-        throw std::out_of_range("window position out of range");
+        return std::nullopt;
     return static_cast<int>(pixels);
+}
+
+// The frame's top-left corner that keeps a window of `size` where it was asked to be
+// when any of it would be on a screen; otherwise fully on the nearest screen, so a
+// position saved with a monitor that is gone never leaves the panel out of sight.
+QPoint onSomeScreen(QPoint topLeft, QSize size)
+{
+    const QRect wanted(topLeft, size);
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    QRect nearest;
+    double nearestDistance = std::numeric_limits<double>::max();
+    for (const QScreen *screen : screens) {
+        const QRect area = screen->availableGeometry();
+        if (area.intersects(wanted))
+            return topLeft;
+        const QPoint gap = area.center() - wanted.center();
+        const double distance = std::hypot(gap.x(), gap.y());
+        if (distance < nearestDistance) {
+            nearestDistance = distance;
+            nearest = area;
+        }
+    }
+    if (nearest.isNull())
+        return topLeft;
+    return {std::clamp(topLeft.x(), nearest.left(), std::max(nearest.left(), nearest.right() + 1 - size.width())),
+            std::clamp(topLeft.y(), nearest.top(), std::max(nearest.top(), nearest.bottom() + 1 - size.height()))};
 }
 
 }  // namespace
 
-frmMain::frmMain(QWidget *parent)
+frmMain::frmMain(PanelHost &host, QWidget *parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                               | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                              | Qt::WindowCloseButtonHint)
+                              | Qt::WindowCloseButtonHint),
+      m_host(host)
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Dialboard"));
+    setWindowTitle(Product::name());
     setWindowIcon(QIcon(QStringLiteral(":/dialboard.png")));
 
     auto *area = new QWidget(this);
@@ -78,11 +116,7 @@ frmMain::~frmMain() = default;
 
 void frmMain::buildButtons(QWidget *area)
 {
-    QFont font(QStringLiteral("Verdana"));
-    font.setPointSizeF(6.75);
-    font.setWeight(QFont::Normal);
-    font.setItalic(false);
-
+    const QFont font = Fonts::verdana(6.75);
     for (int i = 0; i < NodeButtonCount; ++i) {
         auto *button = new QPushButton(area);
         button->setObjectName(QStringLiteral("cmdRemoteNode%1").arg(i));
@@ -108,23 +142,19 @@ void frmMain::buildButtons(QWidget *area)
         setTabOrder(std::exchange(previous, cmdRemoteNode[i]), cmdRemoteNode[i]);
 }
 
+// The items are checkable: Qt sets the check mark on a click, and the handlers act on
+// the mark as it now is.
 void frmMain::buildMenu()
 {
     mnuOptions = menuBar()->addMenu(QStringLiteral("Options"));
     mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
-
-    // The handlers set the check marks themselves, from the state before the click, so
-    // the mark Qt toggles on a click is put back before the handler runs.
     const auto addItem = [this](const QString &name, const QString &text, bool checked,
                                 void (frmMain::*handler)()) {
         QAction *item = mnuOptions->addAction(text);
         item->setObjectName(name);
         item->setCheckable(true);
         item->setChecked(checked);
-        connect(item, &QAction::triggered, this, [this, item, handler] {
-            item->setChecked(!item->isChecked());
-            (this->*handler)();
-        });
+        connect(item, &QAction::triggered, this, handler);
         return item;
     };
     mnuViewLarge = addItem(QStringLiteral("mnuViewLarge"), QStringLiteral("View Large"), false,
@@ -163,16 +193,6 @@ int frmMain::Height() const
     return qRound(Twips::fromPixels(centralWidget()->height())) + FrameAndMenuHeight;
 }
 
-void frmMain::setTop(double twips)
-{
-    move(pos().x(), positionPixels(twips));
-}
-
-void frmMain::setLeft(double twips)
-{
-    move(positionPixels(twips), pos().y());
-}
-
 void frmMain::setHeight(int twips)
 {
     const int area = Twips::toPixels(std::max(0, twips - FrameAndMenuHeight));
@@ -180,18 +200,61 @@ void frmMain::setHeight(int twips)
     setFixedSize(Twips::toPixels(ClientWidth), menuBar()->sizeHint().height() + area);
 }
 
+// A stored position is applied as it stands when it keeps some of the window on a
+// screen. When only one coordinate is stored, the other stays where the window system
+// puts the window: before the window is first shown its position is not known yet, so
+// the one coordinate waits until the window has been placed.
+void frmMain::applyPosition(std::optional<float> top, std::optional<float> left)
+{
+    const std::optional<int> y = positionPixels(top);
+    const std::optional<int> x = positionPixels(left);
+    if (x && y) {
+        m_oneCoordinate.reset();
+        move(onSomeScreen({*x, *y}, frameGeometry().size()));
+    } else if (x || y) {
+        m_oneCoordinate = x ? x : y;
+        m_placeX = x.has_value();
+        if (isVisible())
+            placeOneCoordinate();
+    }
+}
+
+void frmMain::placeOneCoordinate()
+{
+    if (!m_oneCoordinate)
+        return;
+    const int value = *std::exchange(m_oneCoordinate, std::nullopt);
+    const QPoint placed = pos();
+    move(onSomeScreen(m_placeX ? QPoint(value, placed.y()) : QPoint(placed.x(), value),
+                      frameGeometry().size()));
+}
+
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonRelease) {
-        for (int i = 0; i < NodeButtonCount; ++i) {
-            if (watched != cmdRemoteNode[i])
-                continue;
-            const auto *mouse = static_cast<QMouseEvent *>(event);
-            cmdRemoteNode_MouseUp(i, mouse->button(), mouse->modifiers(),
-                                  Twips::fromPixels(qRound(mouse->position().x())),
-                                  Twips::fromPixels(qRound(mouse->position().y())));
-            break;
-        }
+        const auto button = std::find(cmdRemoteNode.begin(), cmdRemoteNode.end(), watched);
+        if (button != cmdRemoteNode.end())
+            cmdRemoteNode_MouseUp(int(button - cmdRemoteNode.begin()),
+                                  static_cast<QMouseEvent *>(event)->button());
     }
+    // The window system has placed the window once its content is first exposed.
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed())
+        QTimer::singleShot(0, this, &frmMain::placeOneCoordinate);
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool frmMain::event(QEvent *event)
+{
+    if (event->type() == QEvent::WinIdChange && windowHandle())
+        windowHandle()->installEventFilter(this);
+    const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::WindowActivate)
+        Form_Activate();
+    return handled;
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    Form_Unload();
 }

@@ -30,8 +30,11 @@ void DirectoryProcess::stop()
 
 void DirectoryProcess::setMode(const QString &mode)
 {
-    m_process.write(("mode " + mode + "\n").toLatin1());
+    const QString echo = QStringLiteral("mode ") + mode;
+    const qsizetype before = log().count(echo);
+    m_process.write((echo + QLatin1Char('\n')).toLatin1());
     m_process.waitForBytesWritten(1000);
+    QVERIFY(QTest::qWaitFor([&] { return log().count(echo) > before; }, 5000));
 }
 
 QStringList DirectoryProcess::log()

@@ -121,6 +121,21 @@ bool NodeProcess::waitForOutput(const QString &text, int timeoutMs)
     return true;
 }
 
+bool NodeProcess::waitForStations(int count, int timeoutMs)
+{
+    const QString mark = QStringLiteral("station list: ");
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        const QString log = output();
+        const qsizetype last = log.lastIndexOf(mark);
+        if (last >= 0 && log.mid(last + mark.size()).section(QLatin1Char(' '), 0, 0).toInt() == count)
+            return true;
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(20);
+    }
+}
+
 QDBusMessage NodeProcess::call(const char *path, const char *interface, const char *method,
                                const QVariantList &arguments)
 {

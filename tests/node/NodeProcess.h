@@ -38,6 +38,8 @@ public:
     // What the node wrote to stderr so far.
     QString output();
     bool waitForOutput(const QString &text, int timeoutMs);
+    // Waits until the station list the node fetched last has this many stations.
+    bool waitForStations(int count, int timeoutMs);
 
     PrivateBus &bus() { return m_bus; }
     QString address() const { return m_address; }

@@ -5,7 +5,8 @@
 //   test_directory --address 127.x.y.3 [--password PW] [--listed CALL,ID,ADDRESS]...
 //
 // Reads commands from stdin, one a line: "mode normal|silent|truncated|garbage|huge|longline",
-// "quit". Writes "ready" once it listens, then one line per request: "logon CALL STATUS
+// "quit". Writes "ready" once it listens, repeats each mode command once it holds, and
+// writes one line per request: "logon CALL STATUS
 // ADDRESS ID", "refused CALL", "logoff CALL", "list".
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -182,8 +183,11 @@ int main(int argc, char *argv[])
         pending.append(bytes, count);
         for (qsizetype end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1)) {
             const QString command = QString::fromLatin1(pending.left(end)).trimmed();
-            if (command.startsWith(QLatin1String("mode ")))
+            if (command.startsWith(QLatin1String("mode "))) {
                 directory.setMode(command.mid(5));
+                std::printf("%s\n", qPrintable(command));  // the test waits for this
+                std::fflush(stdout);
+            }
             else if (command == QLatin1String("quit"))
                 app.quit();
         }

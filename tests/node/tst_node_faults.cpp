@@ -7,8 +7,10 @@
 #include "TestEnvironment.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTest>
 #include <QUdpSocket>
 
@@ -40,6 +42,7 @@ private Q_SLOTS:
     void directoryDownAtStartThenBack();
     void brokenStationListsLeaveLinksIntact();
     void malformedDatagramsLeaveTheLinkIntact();
+    void quitWaitsForASilentDirectoryAtMostTwoSeconds();
     void killedPeerDropsAfterTheLinkTimeOut();
 
 private:
@@ -120,8 +123,8 @@ void tst_node_faults::linkAandB(NodeProcess &a, NodeProcess &b)
             QVERIFY(node->start());
         }
     }
-    QVERIFY(a.waitForOutput(QStringLiteral("station list: 2 stations"), StartMs));
-    QVERIFY(b.waitForOutput(QStringLiteral("station list: 2 stations"), StartMs));
+    QVERIFY(a.waitForStations(2, StartMs));
+    QVERIFY(b.waitForStations(2, StartMs));
     QCOMPARE(errorOf(a.connectTo(QStringLiteral("NODE-B"))), QString());
     QVERIFY(a.waitForLinked(QStringLiteral("NODE-B"), true, LinkMs));
     QVERIFY(b.waitForLinked(QStringLiteral("NODE-A"), true, LinkMs));
@@ -167,7 +170,7 @@ void tst_node_faults::brokenStationListsLeaveLinksIntact()
     }
     // A huge but sound list is taken; then a sound one again.
     directory.setMode(QStringLiteral("huge"));
-    QVERIFY(a.waitForOutput(QStringLiteral("station list: 100002 stations"), StartMs));
+    QVERIFY(a.waitForStations(100002, StartMs));
     QVERIFY(a.isConnected(QStringLiteral("NODE-B")));
     QVERIFY(a.isConnected(QStringLiteral("X99999")) == false);
     directory.setMode(QStringLiteral("normal"));
@@ -213,6 +216,30 @@ void tst_node_faults::malformedDatagramsLeaveTheLinkIntact()
     QVERIFY(a.isConnected(QStringLiteral("NODE-B")));
     QVERIFY(b.isConnected(QStringLiteral("NODE-A")));
     QCOMPARE(a.links(), QStringList{QStringLiteral("NODE-B")});
+    // The library's word on each stray packet reaches the log only a few times.
+    const QString log = a.output();
+    QVERIFY2(log.count(QStringLiteral("echolink-node: library: ")) <= 2 * 10, qPrintable(log.right(2000)));
+    QVERIFY(log.contains(QStringLiteral("echolink-node: library: Spurious")));
+}
+
+void tst_node_faults::quitWaitsForASilentDirectoryAtMostTwoSeconds()
+{
+    DirectoryProcess directory;
+    QVERIFY(directory.start(Block + QStringLiteral(".3")));
+    NodeProcess a(QStringLiteral("A"), Block, 1);
+    a.writeConfig(a.standardConfig(QStringLiteral("NODE-A")));
+    QVERIFY(a.start());
+    QVERIFY(a.waitForOutput(QStringLiteral("directory: online"), StartMs));
+    directory.setMode(QStringLiteral("silent"));
+    QElapsedTimer clock;
+    clock.start();
+    a.sendSignal(SIGTERM);
+    QCOMPARE(a.waitForExit(5000), 0);
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    // Whichever of the node's two bounds ends the wait, the log says the log-off failed.
+    QVERIFY2(a.output().contains(QRegularExpression(QStringLiteral(
+                 "did not confirm the log-off in time|could not log off the directory"))),
+             qPrintable(a.output()));
 }
 
 void tst_node_faults::killedPeerDropsAfterTheLinkTimeOut()

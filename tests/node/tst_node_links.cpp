@@ -47,6 +47,17 @@ public Q_SLOTS:
     }
 };
 
+class LinksWatch : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QStringList> seen;
+
+public Q_SLOTS:
+    void changed(const QStringList &links) { seen << links; }
+};
+
 class tst_node_links : public QObject
 {
     Q_OBJECT
@@ -74,7 +85,7 @@ bool tst_node_links::startNode(NodeProcess &node, const QMap<QString, QString> &
 {
     node.writeConfig(config);
     return node.start()
-           && node.waitForOutput(QStringLiteral("station list: %1 stations").arg(stations), StartMs);
+           && node.waitForStations(stations, StartMs);
 }
 
 void tst_node_links::initTestCase()
@@ -82,7 +93,7 @@ void tst_node_links::initTestCase()
     QVERIFY(m_directory.start(Block + QStringLiteral(".3"), {QStringLiteral("--password"), Password}));
     QVERIFY(startNode(m_a, m_a.standardConfig(QStringLiteral("NODE-A")), 1));
     QVERIFY(startNode(m_b, m_b.standardConfig(QStringLiteral("NODE-B")), 2));
-    QVERIFY(m_a.waitForOutput(QStringLiteral("station list: 2 stations"), StartMs));
+    QVERIFY(m_a.waitForStations(2, StartMs));
     QCOMPARE(m_a.directoryStatus(), QStringLiteral("online"));
     // Each logged on from its own address, with the password (comma and all) intact.
     QVERIFY(!m_directory.waitForLine(QStringLiteral("logon NODE-A ON %1.1 ").arg(Block), StartMs).isEmpty());
@@ -91,6 +102,11 @@ void tst_node_links::initTestCase()
 
 void tst_node_links::linksByCallsignAndDropsOnBothEnds()
 {
+    LinksWatch watch;
+    QVERIFY(m_a.bus().connection().connect(
+        QLatin1String(Automation::ServiceName), QLatin1String(Automation::StationPath),
+        QLatin1String(Automation::StationInterface), QLatin1String(Automation::LinksChangedSignal),
+        &watch, SLOT(changed(QStringList))));
     const QDBusMessage reply = m_a.connectTo(QStringLiteral("node-b"));
     QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
     QVERIFY(m_a.waitForLinked(QStringLiteral("NODE-B"), true, LinkMs));
@@ -105,6 +121,8 @@ void tst_node_links::linksByCallsignAndDropsOnBothEnds()
     QVERIFY(m_a.waitForLinked(QStringLiteral("NODE-B"), false, LinkMs));
     QVERIFY(m_b.waitForLinked(QStringLiteral("NODE-A"), false, LinkMs));
     QCOMPARE(m_b.links(), QStringList());
+    // Each change was announced once, with the links then up.
+    QTRY_COMPARE(watch.seen, (QList<QStringList>{{QStringLiteral("NODE-B")}, {}}));
     // Dropping what is not linked does nothing.
     QCOMPARE(m_a.disconnect(QStringLiteral("NODE-B")).type(), QDBusMessage::ReplyMessage);
 }
@@ -117,6 +135,8 @@ void tst_node_links::farEndLinksIn()
     // Recorded by the number the directory lists too.
     QVERIFY(m_a.isConnected(nodeNumber(m_directory, QStringLiteral("NODE-B"))));
     QCOMPARE(m_a.links(), QStringList{QStringLiteral("NODE-B")});
+    // B's station information (name and location by default) reached A, cleaned.
+    QVERIFY(m_a.waitForOutput(QStringLiteral("info from NODE-B: B Newington, CT"), LinkMs));
     // Either end may drop it.
     m_a.disconnect(QStringLiteral("NODE-B"));
     QVERIFY(m_b.waitForLinked(QStringLiteral("NODE-A"), false, LinkMs));
@@ -127,7 +147,7 @@ void tst_node_links::linksByNodeNumberAndConferenceName()
 {
     NodeProcess conference(QStringLiteral("C"), Block, 4);
     QVERIFY(startNode(conference, conference.standardConfig(QStringLiteral("*TESTCONF*")), 3));
-    QVERIFY(m_a.waitForOutput(QStringLiteral("station list: 3 stations"), StartMs));
+    QVERIFY(m_a.waitForStations(3, StartMs));
 
     QCOMPARE(m_a.connectTo(QStringLiteral("*testconf*")).type(), QDBusMessage::ReplyMessage);
     QVERIFY(m_a.waitForLinked(QStringLiteral("*TESTCONF*"), true, LinkMs));
@@ -169,7 +189,7 @@ void tst_node_links::refusedAndForgedCallersNeverCountAsLinked()
     QMap<QString, QString> config = closed.standardConfig(QStringLiteral("NODE-G"));
     config.insert(QStringLiteral("Links/Incoming"), QStringLiteral("none"));
     QVERIFY(startNode(closed, config, 3));
-    QVERIFY(m_b.waitForOutput(QStringLiteral("station list: 3 stations"), StartMs));
+    QVERIFY(m_b.waitForStations(3, StartMs));
     QCOMPARE(m_b.connectTo(QStringLiteral("NODE-G")).type(), QDBusMessage::ReplyMessage);
     QVERIFY(closed.waitForOutput(QStringLiteral("refused NODE-B"), StartMs));
     QVERIFY(m_b.waitForLinked(QStringLiteral("NODE-G"), false, LinkMs));
@@ -243,7 +263,7 @@ void tst_node_links::sigtermLogsOffThenRaisesClosing()
     QVERIFY(m_a.waitForLinked(QStringLiteral("NODE-B"), true, LinkMs));
 
     m_a.sendSignal(SIGTERM);
-    QCOMPARE(m_a.waitForExit(5000), 0);
+    QVERIFY2(m_a.waitForExit(5000) == 0, qPrintable(m_a.output().right(3000)));
     QTRY_COMPARE(watch.count, 1);
     QVERIFY(watch.loggedOffBefore);
     QVERIFY(m_a.output().contains(QStringLiteral("logged off the directory")));

@@ -167,6 +167,8 @@ bool AutomationService::receive(const ServedObject &object, const QDBusMessage &
     // Calls received while earlier ones are still held wait behind them, to keep the order.
     if (!m_hangUntil.hasExpired() || !m_held.isEmpty())
         m_held.append(held);
+    else if (m_replyDelayMs > 0 && !line.isEmpty())
+        QTimer::singleShot(m_replyDelayMs, Qt::PreciseTimer, this, [this, held] { answer(held); });
     else
         answer(held);
     return true;

@@ -59,6 +59,9 @@ public:
     void heal() { m_successesLeft = -1; }
     // Automation calls received in the next ms milliseconds are answered only then.
     void hangFor(int ms);
+    // Every automation call is answered ms milliseconds after it arrived, each on its own
+    // timer, so calls do not queue behind one another; 0 answers at once again.
+    void setReplyDelay(int ms) { m_replyDelayMs = qMax(0, ms); }
     // Raises Closing on /EchoLink once, then quits.
     void raiseClosingAndQuit();
     // Quits as soon as everything already sent has reached the bus.
@@ -80,6 +83,7 @@ private:
     QDBusConnection m_bus;
     QStringList m_calls;
     int m_successesLeft = -1;  // -1: no failure planned
+    int m_replyDelayMs = 0;
     QDeadlineTimer m_hangUntil;
     QTimer m_hangTimer;
     QList<HeldCall> m_held;  // calls received during a hang, in order

@@ -33,6 +33,11 @@ void Control::HangFor(int ms)
     m_service.hangFor(ms);
 }
 
+void Control::SetReplyDelay(int ms)
+{
+    m_service.setReplyDelay(ms);
+}
+
 void Control::SetLinked(const QString &call, bool linked)
 {
     m_station.setLinked(call, linked);

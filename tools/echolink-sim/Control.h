@@ -21,6 +21,7 @@ public slots:
     void FailAfter(int n);
     void Heal();
     void HangFor(int ms);
+    void SetReplyDelay(int ms);
     void SetLinked(const QString &call, bool linked);
     void EmitClosing();
     void SetCallsign(const QString &callsign);

@@ -1,5 +1,5 @@
 // The per-user settings store: text values addressed by key under one application and
-// section, kept in $XDG_CONFIG_HOME/Dialboard/<application>.conf by QSettings.
+// section, kept in $XDG_CONFIG_HOME/<application>/<application>.conf by QSettings.
 //
 // Reads see the file as it was when the store was opened. Writes are collected and
 // reach the disk together in save(): Qt writes a temporary file under a lock file and
@@ -17,7 +17,8 @@ class QSettings;
 
 class SettingsStore {
 public:
-    SettingsStore();
+    // Opens the store of `application` (also its folder) and `section`, and reads the file.
+    SettingsStore(const QString &application, const QString &section);
     ~SettingsStore();
 
     SettingsStore(const SettingsStore &) = delete;
@@ -40,8 +41,9 @@ private:
     void replaceUnreadableFile();
     void setUnreadableFileAside();
 
-    std::unique_ptr<QSettings> m_settings;
+    QString m_application;
     QString m_section;
+    std::unique_ptr<QSettings> m_settings;
     QByteArray m_contents;  // the file as read, for values Qt would split at commas
     bool m_unreadable = false;
     QList<QPair<QString, QString>> m_pending;

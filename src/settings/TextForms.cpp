@@ -1,9 +1,10 @@
-#include "prefs/TextForms.h"
+#include "settings/TextForms.h"
 
 #include <QLocale>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <string>
 
 namespace TextForms {
 

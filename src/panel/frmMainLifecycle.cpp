@@ -1,20 +1,17 @@
 // Start-up and shutdown of the panel: the load sequence, the attachment to EchoLink, the
 // focus rule on activation, and the one way out, by the operator or with EchoLink.
-#include "app/ErrorReport.h"
-#include "app/WaitTimer.h"
-#include "app/frmSplash.h"
 #include "automation/AutomationError.h"
-#include "automation/globals.h"
+#include "common/Product.h"
+#include "panel/ClickQueue.h"
+#include "panel/PanelHost.h"
+#include "panel/RefreshPass.h"
 #include "panel/frmMain.h"
+#include "settings/SettingsStore.h"
 
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QEventLoop>
 #include <QTimer>
-#include <exception>
-#include <memory>
-
-using WaitTimer::WaitSeconds;
 
 namespace {
 
@@ -30,52 +27,59 @@ void frmMain::ConnectEchoLink()
 {
     const QDBusConnection bus = QDBusConnection::sessionBus();
     try {
-        ELo = std::make_unique<EchoLinkApplication>(bus);
+        ELo = std::make_unique<EchoLinkApplication>(bus, this);
         connect(ELo.get(), &EchoLinkApplication::Closing, this, &frmMain::ELo_Closing);
-        WaitSeconds(4);
+        m_clicks = std::make_unique<ClickQueue>(*ELo);
+        m_host.waitSeconds(4);
         if (m_ended)
             return;  // EchoLink closed during the wait
-        globals::SetupConfig = std::make_unique<EchoLinkSetupConfig>(bus);
-        globals::SysopConfig = std::make_unique<EchoLinkSysopConfig>(bus);
+        SetupConfig = std::make_unique<EchoLinkSetupConfig>(bus);
+        SysopConfig = std::make_unique<EchoLinkSysopConfig>(bus);
     } catch (const AutomationError &error) {
-        ErrorReport::fail(CannotFindEchoLink,
-                          QStringLiteral("cannot find EchoLink: ") + error.message());
+        m_host.fail(CannotFindEchoLink, QStringLiteral("cannot find EchoLink: ") + error.message());
         m_ended = true;
     }
 }
 
-// The whole start-up. The window stays hidden throughout; the caller shows it after.
 void frmMain::Form_Load()
 {
-    auto splash = std::make_unique<frmSplash>();
-    splash->show();
-    WaitSeconds(3);
+    m_host.showSplash();
+    m_host.waitSeconds(3);
+    if (m_ended)
+        return;
 
-    globals::SettingsApplication = QStringLiteral("Dialboard");
-    globals::SettingsSection = QStringLiteral("Settings");
+    store();  // the settings address: application "Dialboard", section "Settings"
 
     ConnectEchoLink();
     if (m_ended)
         return;
-    splash.reset();
+    m_host.closeSplash();
 
     QString callsign;
     try {
-        callsign = globals::SetupConfig->Callsign();
+        callsign = SetupConfig->Callsign();
     } catch (const AutomationError &error) {
-        ErrorReport::fail(QStringLiteral("Dialboard could not read the station callsign "
-                                         "from EchoLink.\r\n")
-                              + error.message(),
-                          QStringLiteral("cannot read the station callsign: ") + error.message());
+        m_host.fail(QStringLiteral("Dialboard could not read the station callsign from EchoLink.\r\n")
+                        + error.message(),
+                    QStringLiteral("cannot read the station callsign: ") + error.message());
         m_ended = true;
         return;
     }
     const qsizetype dash = callsign.indexOf(QLatin1Char('-'));
     StationCall = dash < 0 ? callsign : callsign.left(dash);
-    setWindowTitle(QStringLiteral("Dialboard ") + StationCall);
+    setWindowTitle(Product::name() + QLatin1Char(' ') + StationCall);
 
     GetRegSettings();
+
+    // The first refresh ends before the window is first shown, as if it were one call.
     LoadNodeButtons();
+    if (m_pass) {
+        QEventLoop loop;
+        connect(this, &frmMain::LoadNodeButtonsEnded, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    if (m_ended)
+        return;
     ButtonLoad->start();
 }
 
@@ -85,9 +89,10 @@ void frmMain::Form_Activate()
     focusDummy();
 }
 
-// Lets go of EchoLink first, so no Closing can arrive during the save, then saves the
-// settings, when start-up got as far as loading them, and ends the process. Runs once,
-// whoever asks first: the operator, EchoLink's Closing, or the application quitting.
+// Lets go of EchoLink first, so no Closing can arrive during the save, and drops any
+// refresh or click still waiting for an answer; then saves the settings, when start-up
+// got as far as loading them, and ends the process. Runs once, whoever asks first: the
+// operator, EchoLink's Closing, or the application quitting.
 void frmMain::Form_Unload()
 {
     if (m_ended)
@@ -95,9 +100,12 @@ void frmMain::Form_Unload()
     m_ended = true;
     ButtonLoad->stop();
     OnTop->stop();
+    m_clicks.reset();
+    if (m_pass)
+        endRefresh();
     ELo.reset();
-    if (m_settingsLoaded && !saveSettings())
-        ErrorReport::end();  // the save at shutdown failed, and was reported
+    if (m_settingsLoaded)
+        saveSettings(OnSaveFailure::End);
     QCoreApplication::quit();
 }
 
@@ -106,18 +114,4 @@ void frmMain::Form_Unload()
 void frmMain::ELo_Closing()
 {
     QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
-}
-
-bool frmMain::event(QEvent *event)
-{
-    const bool handled = QMainWindow::event(event);
-    if (event->type() == QEvent::WindowActivate)
-        Form_Activate();
-    return handled;
-}
-
-void frmMain::closeEvent(QCloseEvent *event)
-{
-    event->accept();
-    Form_Unload();
 }

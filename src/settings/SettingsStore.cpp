@@ -1,7 +1,6 @@
-#include "prefs/SettingsStore.h"
+#include "settings/SettingsStore.h"
 
-#include "automation/globals.h"
-#include "prefs/SettingsError.h"
+#include "settings/SettingsError.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,13 +8,9 @@
 #include <QSettings>
 #include <QStringDecoder>
 #include <cstdio>
+#include <utility>
 
 namespace {
-
-QString orDefault(const QString &name, const char *fallback)
-{
-    return name.isEmpty() ? QString::fromLatin1(fallback) : name;
-}
 
 // Qt's parser reads junk without complaint. NUL bytes or broken UTF-8 mean the file is
 // not a settings file, whatever keys the parser finds in it.
@@ -26,15 +21,6 @@ bool isBinary(const QByteArray &contents)
     QStringDecoder utf8(QStringDecoder::Utf8);
     [[maybe_unused]] const QString text = utf8(contents);
     return utf8.hasError();
-}
-
-// Files found unreadable in this run, with the contents they had. QSettings parses a
-// file once per process and reports a parse error only then, so a later store on the
-// same unchanged file learns it from here.
-QHash<QString, QByteArray> &unreadableFiles()
-{
-    static QHash<QString, QByteArray> files;
-    return files;
 }
 
 QString reasonFor(const QSettings &settings)
@@ -50,11 +36,19 @@ QString reasonFor(const QSettings &settings)
     return QStringLiteral("the file cannot be written");
 }
 
+// Files found unreadable in this run, with the contents they had. QSettings keeps one
+// parse of each file for the whole process and reports a parse error only to the first
+// store that opens it, so a later store on the same unchanged file learns it here.
+QHash<QString, QByteArray> &unreadableFiles()
+{
+    static QHash<QString, QByteArray> files;
+    return files;
+}
+
 }  // namespace
 
-SettingsStore::SettingsStore()
-    : m_settings(open()),
-      m_section(orDefault(globals::SettingsSection, "Settings"))
+SettingsStore::SettingsStore(const QString &application, const QString &section)
+    : m_application(application), m_section(section), m_settings(open())
 {
     QFile file(m_settings->fileName());
     if (file.open(QIODevice::ReadOnly))
@@ -71,8 +65,7 @@ SettingsStore::~SettingsStore() = default;
 std::unique_ptr<QSettings> SettingsStore::open() const
 {
     return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                       QStringLiteral("Dialboard"),
-                                       orDefault(globals::SettingsApplication, "Dialboard"));
+                                       m_application, m_application);
 }
 
 QString SettingsStore::fileName() const
@@ -149,15 +142,23 @@ void SettingsStore::replaceUnreadableFile()
 }
 
 // Keeps a settings file that could not be read next to where it was, so that the save
-// about to replace it does not destroy what the user may want back.
+// about to replace it does not destroy what the user may want back. An earlier copy is
+// never overwritten: the next free name is taken (.unreadable, .unreadable.2, ...).
 void SettingsStore::setUnreadableFileAside()
 {
     const QString name = m_settings->fileName();
-    const QString aside = name + QStringLiteral(".unreadable");
-    QFile::remove(aside);
     m_settings.reset();
     unreadableFiles().remove(name);
+    if (!QFileInfo::exists(name))
+        return;
+    QString aside = name + QStringLiteral(".unreadable");
+    for (int n = 2; QFileInfo::exists(aside); ++n)
+        aside = name + QStringLiteral(".unreadable.%1").arg(n);
     if (QFile::rename(name, aside))
         std::fprintf(stderr, "dialboard: the settings file %s could not be read; it is kept as %s\n",
+                     qPrintable(name), qPrintable(aside));
+    else
+        std::fprintf(stderr, "dialboard: the settings file %s could not be read, and it could not be "
+                     "kept as %s; the next save replaces it\n",
                      qPrintable(name), qPrintable(aside));
 }

@@ -3,11 +3,9 @@
 // keep running (the values stay in memory and the next save tries again).
 #pragma once
 
-#include <QString>
-#include <stdexcept>
+#include "common/Failure.h"
 
-class SettingsError : public std::runtime_error {
+class SettingsError : public Failure {
 public:
-    explicit SettingsError(const QString &what) : std::runtime_error(what.toStdString()) {}
-    QString message() const { return QString::fromStdString(what()); }
+    using Failure::Failure;
 };

@@ -1,4 +1,4 @@
-#include "prefs/Topmost.h"
+#include "panel/Topmost.h"
 
 #include <QGuiApplication>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "app/WaitTimer.h"
+#include "app/WaitSeconds.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -17,8 +17,9 @@ namespace TextForms {
 // leading minus sign when negative, no exponent, no thousands separators ("2400").
 QString fromSingle(float value);
 
-// Reads a number in the user's locale (decimal comma, group separators, exponent and
-// surrounding blanks allowed), falling back to the C locale in which fromSingle writes.
+// Reads a number in the C locale in which fromSingle writes, strictly (no group
+// separators), and failing that in the user's locale (decimal comma, group separators,
+// exponent and surrounding blanks allowed).
 // Throws for the empty text, anything that is not a number, and values that are not
 // finite single-precision numbers.
 float toSingle(const QString &text);

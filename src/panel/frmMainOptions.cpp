@@ -1,7 +1,7 @@
 // Options menu: always on top and the two view heights. The check marks are the state
-// of both preferences; the handlers see them as they were before the click.
+// of both preferences; Qt has already set a mark when its handler runs.
+#include "panel/Topmost.h"
 #include "panel/frmMain.h"
-#include "prefs/Topmost.h"
 
 #include <QAction>
 #include <QTimer>
@@ -11,12 +11,10 @@
 void frmMain::mnuOnTop_Click()
 {
     if (mnuOnTop->isChecked()) {
-        mnuOnTop->setChecked(false);
+        OnTop->start();
+    } else {
         OnTop->stop();
         Topmost::leave(this);
-    } else {
-        mnuOnTop->setChecked(true);
-        OnTop->start();
     }
 }
 
@@ -30,16 +28,14 @@ void frmMain::OnTop_Timer()
 // Each view item toggles between the two views; only the height changes.
 void frmMain::mnuViewLarge_Click()
 {
-    const bool large = !mnuViewLarge->isChecked();
-    mnuViewLarge->setChecked(large);
+    const bool large = mnuViewLarge->isChecked();
     mnuViewSmall->setChecked(!large);
     setHeight(large ? LargeViewHeight : SmallViewHeight);
 }
 
 void frmMain::mnuViewSmall_Click()
 {
-    const bool small = !mnuViewSmall->isChecked();
-    mnuViewSmall->setChecked(small);
+    const bool small = mnuViewSmall->isChecked();
     mnuViewLarge->setChecked(!small);
     setHeight(small ? SmallViewHeight : LargeViewHeight);
 }

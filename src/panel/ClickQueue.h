@@ -1,0 +1,40 @@
+// The clicks on node buttons, served one after another without ever waiting for EchoLink.
+//
+// Each click asks EchoLink whether the call is linked, then asks it to drop the link when
+// it is, or to link otherwise, acting on what EchoLink reports at that moment, not on the
+// caption. A click is served only once the one before it has had its answers, so two
+// quick clicks on one button link and then drop. A call that fails or is not answered
+// within the call time-out ends that click silently; the next one is served all the same.
+#pragma once
+
+#include <QObject>
+#include <QQueue>
+#include <QString>
+#include <memory>
+
+class EchoLinkApplication;
+class QDBusPendingCallWatcher;
+
+class ClickQueue : public QObject {
+    Q_OBJECT
+public:
+    explicit ClickQueue(const EchoLinkApplication &link, QObject *parent = nullptr);
+    ~ClickQueue() override;
+
+    // A click on a button carrying `call`.
+    void add(const QString &call);
+    bool isIdle() const { return !m_watcher && m_waiting.isEmpty(); }
+
+Q_SIGNALS:
+    // One click has been served, whatever became of it.
+    void served();
+
+private:
+    void serveNext();
+    void act(const QString &call);
+    void finish();
+
+    const EchoLinkApplication &m_link;
+    QQueue<QString> m_waiting;
+    std::unique_ptr<QDBusPendingCallWatcher> m_watcher;  // the call in flight, if any
+};

@@ -1,0 +1,93 @@
+// Captions from the node call table, the click that links or unlinks a node, and the
+// Load Button dialog opened with a right click.
+#include "panel/ClickQueue.h"
+#include "panel/RefreshPass.h"
+#include "panel/Topmost.h"
+#include "panel/frmLoadButtons.h"
+#include "panel/frmMain.h"
+
+#include <QAction>
+#include <QPushButton>
+#include <QTimer>
+
+// Asks EchoLink about every entry, empty ones included, and captions each button with
+// its call, marked with a leading "*" when linked, in button order. The first failure
+// ends the pass silently: buttons already done keep their new captions, the rest their
+// old ones, and the next tick starts again at button 0. A pass still under way is not
+// started twice.
+void frmMain::LoadNodeButtons()
+{
+    if (m_pass || m_ended)
+        return;
+    if (!ELo) {
+        Q_EMIT LoadNodeButtonsEnded();
+        return;
+    }
+    m_pass = std::make_unique<RefreshPass>(*ELo, NodeCalls);
+    connect(m_pass.get(), &RefreshPass::answered, this, [this](int i, bool linked) {
+        setCaption(i, linked ? QLatin1Char('*') + NodeCalls[i] : NodeCalls[i]);
+    });
+    // The pass is let go once its own signal has returned, and only if it is still ours
+    // (the shutdown may have let go of it first).
+    connect(m_pass.get(), &RefreshPass::ended, this, [this, pass = m_pass.get()] {
+        if (m_pass.get() == pass)
+            endRefresh();
+    }, Qt::QueuedConnection);
+}
+
+void frmMain::ButtonLoad_Timer()
+{
+    LoadNodeButtons();
+}
+
+void frmMain::endRefresh()
+{
+    m_pass.reset();
+    Q_EMIT LoadNodeButtonsEnded();
+}
+
+// Asks EchoLink to link the button's node, or to drop it when linked, acting on what
+// EchoLink reports when the click is served; the caption follows at the next refresh.
+// The focus rule applies at once.
+void frmMain::cmdRemoteNode_Click(int Index)
+{
+    if (m_clicks)
+        m_clicks->add(NodeCalls[Index]);
+    focusDummy();
+}
+
+void frmMain::focusDummy()
+{
+    if (Dummy->isVisible())
+        Dummy->setFocus(Qt::OtherFocusReason);
+}
+
+// Only a right-button release opens the dialog. The panel leaves the topmost band for as
+// long as the dialog is open, so it cannot cover it; the next OnTop tick after the
+// dialog closes puts it back when Always On Top is checked.
+void frmMain::cmdRemoteNode_MouseUp(int Index, Qt::MouseButton Button)
+{
+    if (Button != Qt::RightButton)
+        return;
+    Topmost::leave(this);
+    OnTop->stop();
+
+    frmLoadButtons dialog(this, Index, NodeCalls[Index],
+                          [this, Index](const QString &call) { storeCall(Index, call); });
+    dialog.exec();
+
+    // EchoLink may have closed while the dialog was open: the panel is shutting down.
+    if (hasEnded())
+        return;
+    if (mnuOnTop->isChecked())
+        OnTop->start();
+}
+
+// A confirmed edit: the call goes into the table and onto its button, unmarked until the
+// next refresh, and every setting is saved at once.
+void frmMain::storeCall(int index, const QString &call)
+{
+    NodeCalls[index] = call;
+    setCaption(index, call);
+    saveSettings(OnSaveFailure::KeepRunning);
+}
