@@ -23,7 +23,7 @@
 
 namespace {
 
-const QString Block = QStringLiteral("127.10.9");
+const QString Block = loopbackBlock(9);
 constexpr int StartMs = 10000;
 
 // Counts LinksChanged signals of one node and remembers the last list.

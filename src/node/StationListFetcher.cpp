@@ -52,6 +52,7 @@ void StationListFetcher::tryServer()
 
 void StationListFetcher::received()
 {
+    m_timeout.start();  // a directory still sending is not silent
     m_answer += m_socket.readAll();
     if (m_answer.size() > MaxAnswer) {
         finish(QStringLiteral("the directory's answer is larger than any station list"));

@@ -17,6 +17,7 @@ class StationListFetcher : public QObject
     Q_OBJECT
 
 public:
+    // A fetch fails when the directory stays silent for timeoutMs.
     StationListFetcher(QStringList servers, QHostAddress bindAddress, int timeoutMs,
                        QObject *parent = nullptr);
 

@@ -1,4 +1,4 @@
-// Sound through real nodes on loopback (block 127.10.41.0/24): node A and node B each have
+// Sound through real nodes on loopback (block 41 of the test blocks): node A and node B each have
 // the audio library's network audio device as their sound card. A tone fed to B's input
 // while B transmits comes out of A's output, with Speex and with GSM forced; nothing comes
 // out while B is not transmitting; a device that cannot be opened is named with its key
@@ -18,7 +18,7 @@ using namespace AudioAnalysis;
 
 namespace {
 
-const QString Block = QStringLiteral("127.10.41");
+const QString Block = loopbackBlock(41);
 const QString Password = QStringLiteral("secret, with a comma");
 constexpr int LinkMs = 2000;
 constexpr int StartMs = 10000;

@@ -20,7 +20,7 @@
 
 namespace {
 
-const QString Block = QStringLiteral("127.10.4");
+const QString Block = loopbackBlock(4);
 constexpr int LinkMs = 2000;
 constexpr int StartMs = 10000;
 

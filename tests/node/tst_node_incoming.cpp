@@ -12,7 +12,7 @@
 
 namespace {
 
-const QString Block = QStringLiteral("127.10.6");
+const QString Block = loopbackBlock(6);
 constexpr int LinkMs = 2000;
 constexpr int StartMs = 10000;
 

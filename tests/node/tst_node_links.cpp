@@ -15,7 +15,7 @@
 
 namespace {
 
-const QString Block = QStringLiteral("127.10.1");
+const QString Block = loopbackBlock(1);
 const QString Password = QStringLiteral("secret, with a comma");
 constexpr int LinkMs = 2000;    // a link comes up on both ends within this
 constexpr int StartMs = 10000;  // a node logs on and has its list within this

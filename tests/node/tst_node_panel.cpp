@@ -18,7 +18,7 @@
 
 namespace {
 
-const QString Block = QStringLiteral("127.10.5");
+const QString Block = loopbackBlock(5);
 constexpr int LinkMs = 2000;     // a click's link is up on both ends within this
 constexpr int StartMs = 10000;
 constexpr int PanelStartMs = 20000;  // start-up alone waits 7 s
