@@ -12,6 +12,8 @@
 #include "automation/AutomationContract.h"
 
 #include <QApplication>
+#include <QRandomGenerator>
+#include <QUdpSocket>
 #include <QTest>
 
 using namespace AudioAnalysis;
@@ -82,6 +84,7 @@ private Q_SLOTS:
     void toneFromBReachesA_data();
     void toneFromBReachesA();
     void twoStationsAtOnceAreMixed();
+    void garbageAudioFromALinkedStationStaysQuiet();
     void soundProblemsAreNamedAndLinksGoOn();
     void stuckTransmissionEndsByItself();
 
@@ -194,6 +197,50 @@ void tst_node_audio::twoStationsAtOnceAreMixed()
     const auto atC = c.speaker.received();
     QVERIFY(toneLevelDbfs(atC, 700.0, Rate) > -24.0);
     QVERIFY(toneLevelDbfs(atC, 1300.0, Rate) < -50.0);
+}
+
+void tst_node_audio::garbageAudioFromALinkedStationStaysQuiet()
+{
+    SoundNode a(QStringLiteral("A"), 1), b(QStringLiteral("B"), 2);
+    QVERIFY(start(a, a.config(QStringLiteral("NODE-A")), 1));
+    QVERIFY(start(b, b.node.standardConfig(QStringLiteral("NODE-B")), 2));
+    QVERIFY(a.node.waitForOutput(QStringLiteral("station list: 2 stations"), StartMs));
+    QVERIFY(link(a, b, QStringLiteral("NODE-B"), QStringLiteral("NODE-A")));
+
+    // The link library knows a peer by its address alone: datagrams from B's address reach
+    // B's link on A's audio port. Audio packets of the right length (RTP header, then four
+    // GSM frames, or Speex) full of random bytes, and packets of wrong lengths.
+    QUdpSocket forger;
+    QVERIFY(forger.bind(b.address, 0));
+    QRandomGenerator random(41);
+    auto packet = [&](int size, char type) {
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (char &c : bytes)
+            c = char(random.bounded(256));
+        if (size > 1) {
+            bytes[0] = char(0xc0);  // an audio packet
+            bytes[1] = type;
+        }
+        return bytes;
+    };
+    const QHostAddress to(a.address);
+    for (int i = 0; i < 60; ++i) {
+        forger.writeDatagram(packet(12 + 4 * 33, 0x03), to, 5198);  // GSM
+        if (i % 3 == 0)
+            forger.writeDatagram(packet(12 + random.bounded(1, 200), char(0x96)), to, 5198);  // Speex
+        if (i % 10 == 0)
+            for (int size : {1, 12, 13, 100, 1400})
+                forger.writeDatagram(packet(size, 0x03), to, 5198);
+        QTest::qWait(20);
+    }
+    QTest::qWait(500);
+
+    const auto heard = a.speaker.received();
+    qInfo("garbage: %zu samples heard, peak %.2f dBFS", heard.size(), peakDbfs(heard));
+    QVERIFY(!heard.empty());  // it decoded to something
+    QVERIFY(peakDbfs(heard) <= -6.0);
+    QVERIFY(a.node.isRunning());
+    QVERIFY(a.node.isConnected(QStringLiteral("NODE-B")));
 }
 
 void tst_node_audio::soundProblemsAreNamedAndLinksGoOn()
