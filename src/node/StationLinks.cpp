@@ -16,6 +16,7 @@ const QString ErrorPrefix = QStringLiteral("org.dialboard.EchoLink.Error.");
 constexpr int MaxWaitingCalls = 40;  // links waiting for a fresh list, at most
 constexpr int MaxRemembered = 4096;  // refused addresses remembered, at most
 constexpr int RefusalHoldMs = 300;   // a refused caller is held this long to hear why
+constexpr int SharedAddressCheckMs = 5000;  // how often links are checked for a second station
 
 bool isAllDigits(const QString &text)
 {
@@ -33,6 +34,8 @@ StationLinks::Answer refusal(const char *name, const QString &message)
 StationLinks::StationLinks(const NodeConfig &config, QObject *parent)
     : QObject(parent), m_config(config)
 {
+    m_sharedAddressCheck.setInterval(SharedAddressCheckMs);
+    connect(&m_sharedAddressCheck, &QTimer::timeout, this, &StationLinks::checkSharedAddresses);
 }
 
 StationLinks::~StationLinks()
@@ -160,9 +163,9 @@ void StationLinks::linkStateChanged(quint32 key, EchoLink::Qso *qso, int state)
         Q_EMIT logLine(wasUp ? QStringLiteral("link with %1 ended").arg(link.callsign)
                              : QStringLiteral("%1 did not answer").arg(link.callsign));
         // The library is still inside the link's own code: the link goes once it returns.
-        Link *gone = new Link(std::move(link));
+        m_ended.push_back(std::move(link));
         m_links.erase(it);
-        QTimer::singleShot(0, this, [gone] { delete gone; });
+        QTimer::singleShot(0, this, [this] { m_ended.clear(); });
         linkCountChanged();
         if (wasUp)
             Q_EMIT linksChanged(links());
@@ -322,8 +325,35 @@ void StationLinks::refuse(const QHostAddress &address, const QString &call, cons
     });
 }
 
+// The library keeps one link per address and takes whatever arrives from that address
+// as the linked station's: a second station behind the same address shows only as the
+// link's far callsign changing. It is told it cannot link, and the link stays the first
+// station's.
+void StationLinks::checkSharedAddresses()
+{
+    for (auto &[address, link] : m_links) {
+        if (!link.up)
+            continue;
+        const QString heard = FarText::clean(link.qso->remoteCallsign()).trimmed();
+        if (heard.isEmpty() || heard == QLatin1String("?")
+            || heard.compare(link.callsign, Qt::CaseInsensitive) == 0)
+            continue;
+        Q_EMIT logLine(QStringLiteral("refused %1 from %2: %3 is linked from that address")
+                           .arg(heard, QHostAddress(address).toString(), link.callsign));
+        link.qso->sendInfoData(QStringLiteral("%1 is already linked with %2 at your address; EchoLink "
+                                              "keeps one link per address")
+                                   .arg(m_config.callsign, link.callsign)
+                                   .toStdString());
+        link.qso->setRemoteCallsign(link.callsign.toStdString());
+    }
+}
+
 void StationLinks::linkCountChanged()
 {
+    if (m_links.empty())
+        m_sharedAddressCheck.stop();
+    else if (!m_sharedAddressCheck.isActive())
+        m_sharedAddressCheck.start();
     const bool busy = linkCount() >= m_config.maxLinks;
     if (busy == m_busy)
         return;

@@ -16,10 +16,12 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace EchoLink {
 class Qso;
@@ -98,6 +100,7 @@ private:
     void refuse(const QHostAddress &address, const QString &callsign, const QString &reason,
                 bool remember);
     void linkCountChanged();
+    void checkSharedAddresses();
     int linkCount() const { return int(m_links.size()); }
 
     const NodeConfig &m_config;
@@ -105,10 +108,12 @@ private:
     StationList m_list;
     bool m_haveList = false;
     std::map<quint32, Link> m_links;            // by the far station's IPv4 address
+    std::vector<Link> m_ended;                  // links that ended, until the library returns
     QSet<QString> m_waitingCalls;               // outgoing, not in the list in hand
     QHash<quint32, Caller> m_waitingCallers;    // incoming, not in the list in hand
     QHash<quint32, QDeadlineTimer> m_refused;   // addresses ignored until then
     QList<EchoLink::Qso *> m_refusing;          // refused callers being told why
     QElapsedTimer m_lastCallerFetch;
+    QTimer m_sharedAddressCheck;
     bool m_busy = false;
 };

@@ -6,7 +6,9 @@
 #include "TestEnvironment.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QTest>
+#include <QUdpSocket>
 
 #include <memory>
 
@@ -15,6 +17,34 @@ namespace {
 const QString Block = loopbackBlock(6);
 constexpr int LinkMs = 2000;
 constexpr int StartMs = 10000;
+
+// A station's hello as EchoLink sends it to the control port: an empty receiver report,
+// then a source description whose NAME item is the callsign padded to 15, then the name.
+QByteArray hello(const QByteArray &callsign)
+{
+    constexpr char Version = 3;  // EchoLink's RTP version field
+    QByteArray packet;
+    packet += char(Version << 6);
+    packet += char(201);  // receiver report
+    packet += QByteArray("\x00\x01\x00\x00\x00\x00", 6);
+    QByteArray items;
+    auto item = [&items](char type, const QByteArray &text) {
+        items += type;
+        items += char(text.size());
+        items += text;
+    };
+    item(1, "CALLSIGN");
+    item(2, callsign.leftJustified(15, ' ') + "Somebody");
+    items += QByteArray(2, '\0');  // end of the items
+    QByteArray description = QByteArray(1, char((Version << 6) | 1)) + char(202) + QByteArray(2, '\0')
+                             + QByteArray(4, '\0') + items;
+    while (description.size() % 4 != 0)
+        description += '\0';
+    const int words = int(description.size() / 4) - 1;
+    description[2] = char(words >> 8);
+    description[3] = char(words);
+    return packet + description;
+}
 
 int countOf(const QStringList &lines, const QString &line)
 {
@@ -33,6 +63,7 @@ private Q_SLOTS:
     void patternsChooseWhoMayLinkIn();
     void fullStationIsBusyAndSaysSo();
     void unknownCallersFetchOneListPerInterval();
+    void secondStationBehindALinkedAddressIsRefused();
 
 private:
     // Starts a node of the block with these extra values and waits for its first list.
@@ -157,6 +188,31 @@ void tst_node_incoming::unknownCallersFetchOneListPerInterval()
     QTest::qWait(500);
     QCOMPARE(countOf(m_directory->log(), QStringLiteral("list")), listsNow);
     QVERIFY(!a->isConnected(QStringLiteral("NODE-D")));
+}
+
+void tst_node_incoming::secondStationBehindALinkedAddressIsRefused()
+{
+    auto a = node(QStringLiteral("A"), 1, QStringLiteral("NODE-A"));
+    auto b = node(QStringLiteral("B"), 2, QStringLiteral("NODE-B"));
+    QVERIFY(a && b);
+    QVERIFY(b->waitForStations(2, StartMs));
+    QCOMPARE(b->connectTo(QStringLiteral("NODE-A")).type(), QDBusMessage::ReplyMessage);
+    QVERIFY(a->waitForLinked(QStringLiteral("NODE-B"), true, LinkMs));
+
+    // Another station behind B's address says hello to A's control port, again and again
+    // as a caller does, between B's own keep-alives.
+    QUdpSocket neighbour;
+    QVERIFY(neighbour.bind(QHostAddress(Block + QStringLiteral(".2")), 0));
+    const QString refusal = QStringLiteral("refused NODE-N from %1.2: NODE-B is linked from that address").arg(Block);
+    QDeadlineTimer deadline(3 * StartMs);
+    while (!a->output().contains(refusal) && !deadline.hasExpired()) {
+        neighbour.writeDatagram(hello("NODE-N"), QHostAddress(Block + QStringLiteral(".1")), 5199);
+        QTest::qWait(500);
+    }
+    QVERIFY2(a->output().contains(refusal), qPrintable(a->output()));
+    QVERIFY(!a->isConnected(QStringLiteral("NODE-N")));
+    QVERIFY(a->isConnected(QStringLiteral("NODE-B")));
+    QCOMPARE(a->links(), QStringList{QStringLiteral("NODE-B")});
 }
 
 int main(int argc, char *argv[])
