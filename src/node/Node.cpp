@@ -1,6 +1,7 @@
 #include "Node.h"
 
 #include "AsyncAddress.h"
+#include "FarText.h"
 #include "NodeBus.h"
 
 #include <EchoLinkDispatcher.h>
@@ -70,6 +71,7 @@ Node::Refusal Node::transmit(bool on)
             m_transmitLimit.stop();
             m_audio.setTransmitting(false);
             log(QStringLiteral("transmitting stopped"));
+            Q_EMIT transmittingChanged(false);
         }
         return {};
     }
@@ -82,7 +84,23 @@ Node::Refusal Node::transmit(bool on)
         m_audio.setTransmitting(true);
         m_transmitLimit.start(m_config.transmitLimitMs);
         log(QStringLiteral("transmitting to %1").arg(links().join(QStringLiteral(", "))));
+        Q_EMIT transmittingChanged(true);
     }
+    return {};
+}
+
+Node::Refusal Node::sendChat(const QString &text)
+{
+    if (text.size() > MaxChatLength)
+        return {QStringLiteral("org.dialboard.EchoLink.Error.ChatTooLong"),
+                QStringLiteral("a chat line holds at most %1 characters").arg(MaxChatLength)};
+    const QString line = FarText::clean(text.toLatin1()).trimmed();
+    if (line.isEmpty())
+        return {QStringLiteral("org.dialboard.EchoLink.Error.EmptyChat"), QStringLiteral("the chat line is empty")};
+    if (!m_links || m_links->sendChat(line) == 0)
+        return {QStringLiteral("org.dialboard.EchoLink.Error.NotLinked"),
+                QStringLiteral("no station is linked to chat with")};
+    log(QStringLiteral("chat to %1: %2").arg(links().join(QStringLiteral(", ")), line));
     return {};
 }
 
@@ -117,9 +135,15 @@ QString Node::startNetworking()
             transmit(false);  // nobody left to hear it
         if (m_bus != nullptr)
             Q_EMIT m_bus->station().LinksChanged(links);
+        Q_EMIT linksChanged(links);
     });
+    connect(m_links.get(), &StationLinks::chatReceived, this, &Node::chatReceived);
+    connect(m_links.get(), &StationLinks::talkingChanged, this, &Node::talkingChanged);
     connect(m_directory.get(), &DirectoryLogon::statusChanged, this,
-            [](const QString &status) { log(QStringLiteral("directory: %1").arg(status)); });
+            [this](const QString &status) {
+                log(QStringLiteral("directory: %1").arg(status));
+                Q_EMIT directoryStatusChanged(status);
+            });
     connect(m_directory.get(), &DirectoryLogon::logLine, this, &Node::log);
     connect(m_directory.get(), &DirectoryLogon::loggedOn, this, &Node::fetchList);
     connect(m_fetcher.get(), &StationListFetcher::fetched, this, [this](const StationList &list) {

@@ -55,11 +55,27 @@ public:
     // Push-to-talk; a transmission ends by itself after the configured limit.
     Refusal transmit(bool on);
     bool isTransmitting() const { return m_audio.isTransmitting(); }
+    // A line of chat to every linked station: cleaned of control characters, at most
+    // MaxChatLength characters, and refused when empty or when nobody is linked.
+    Refusal sendChat(const QString &text);
+    static constexpr int MaxChatLength = 256;
+    // Sound levels since the previous call, for the window's meters.
+    LevelMeter::Levels takeReceiveLevels() { return m_audio.receiveMeter().takeLevels(); }
+    LevelMeter::Levels takeTransmitLevels() { return m_audio.transmitMeter().takeLevels(); }
 
     // Logs off (bounded), drops the links, raises Closing and ends the event loop.
     void quit();
 
     static void log(const QString &line);
+
+Q_SIGNALS:
+    void linksChanged(const QStringList &links);
+    void directoryStatusChanged(const QString &status);
+    void transmittingChanged(bool on);
+    // A linked station's chat line, cleaned and bounded.
+    void chatReceived(const QString &callsign, const QString &text);
+    // A linked station started or stopped sending audio.
+    void talkingChanged(const QString &callsign, bool talking);
 
 private:
     void fetchList();

@@ -84,6 +84,13 @@ void StationObject::Transmit(bool on)
         sendErrorReply(refusal.errorName, refusal.message);
 }
 
+void StationObject::SendChat(const QString &text)
+{
+    const Node::Refusal refusal = m_node.sendChat(text);
+    if (!refusal.errorName.isEmpty())
+        sendErrorReply(refusal.errorName, refusal.message);
+}
+
 bool StationObject::IsTransmitting() const
 {
     return m_node.isTransmitting();

@@ -48,6 +48,8 @@ public Q_SLOTS:
     // input device answers an error that says which.
     void Transmit(bool on);
     bool IsTransmitting() const;
+    // A line of chat to every linked station (at most 256 characters).
+    void SendChat(const QString &text);
 
 Q_SIGNALS:
     void LinksChanged(const QStringList &links);

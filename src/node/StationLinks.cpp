@@ -138,7 +138,17 @@ StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const Sta
                                .arg(QLatin1String(kind), it->second.callsign,
                                     FarText::clean(text).simplified()));
     };
-    qso->chatMsgReceived.connect([logText](const std::string &text) { logText("chat", text); });
+    qso->chatMsgReceived.connect([this, key, logText](const std::string &text) {
+        logText("chat", text);
+        const auto it = m_links.find(key);
+        if (it != m_links.end() && it->second.up)
+            Q_EMIT chatReceived(it->second.callsign, FarText::clean(text).trimmed());
+    });
+    qso->isReceiving.connect([this, key](bool talking) {
+        const auto it = m_links.find(key);
+        if (it != m_links.end())
+            Q_EMIT talkingChanged(it->second.callsign, talking);
+    });
     qso->infoMsgReceived.connect([logText](const std::string &text) { logText("info", text); });
     linkCountChanged();
     return link;
@@ -170,6 +180,16 @@ void StationLinks::linkStateChanged(quint32 key, EchoLink::Qso *qso, int state)
         if (wasUp)
             Q_EMIT linksChanged(links());
     }
+}
+
+int StationLinks::sendChat(const QString &text)
+{
+    const std::string line = text.toLatin1().toStdString();
+    int sent = 0;
+    for (auto &[address, link] : m_links)
+        if (link.up && link.qso->sendChatData(line))
+            ++sent;
+    return sent;
 }
 
 bool StationLinks::isConnected(const QString &call) const

@@ -52,6 +52,8 @@ public:
     void disconnectAll();
     // Callsigns of the links that are up, sorted.
     QStringList links() const;
+    // Sends a line of chat to every link that is up; how many it went to.
+    int sendChat(const QString &text);
 
     // A fresh station list: links waiting for it start, callers waiting for it are
     // taken or refused.
@@ -69,6 +71,10 @@ public:
 
 Q_SIGNALS:
     void linksChanged(const QStringList &links);
+    // A linked station's chat line, cleaned and bounded.
+    void chatReceived(const QString &callsign, const QString &text);
+    // A linked station started or stopped sending audio.
+    void talkingChanged(const QString &callsign, bool talking);
     // True when the maximum of links is in use.
     void busyChanged(bool busy);
     // A fresh station list is needed.
