@@ -7,6 +7,7 @@
 #include "AudioAnalysis.h"
 #include "DirectoryProcess.h"
 #include "NodeProcess.h"
+#include "SoundNode.h"
 #include "TestEnvironment.h"
 #include "UdpAudioPort.h"
 #include "automation/AutomationContract.h"
@@ -32,46 +33,6 @@ constexpr bool CheckLevels = false;
 #else
 constexpr bool CheckLevels = true;
 #endif
-
-// A node of the block with its own sound card: a port of the test that hears its output,
-// and the port its input device reads.
-struct SoundNode {
-    SoundNode(const QString &name, int host)
-        : node(name, Block, host), address(Block + QLatin1Char('.') + QString::number(host)),
-          speaker(address), microphonePort(UdpAudioPort::freePort(address))
-    {
-    }
-
-    QMap<QString, QString> config(const QString &callsign) const
-    {
-        QMap<QString, QString> values = node.standardConfig(callsign);
-        values.insert(QStringLiteral("Audio/InputDevice"),
-                      QString::fromStdString(UdpAudioPort::deviceName(address, microphonePort)));
-        values.insert(QStringLiteral("Audio/OutputDevice"), QString::fromStdString(speaker.deviceName()));
-        return values;
-    }
-
-    QDBusMessage transmit(bool on)
-    {
-        return node.call(Automation::StationPath, Automation::StationInterface, Automation::TransmitMethod,
-                         {on});
-    }
-
-    bool isTransmitting()
-    {
-        return node.call(Automation::StationPath, Automation::StationInterface,
-                         Automation::IsTransmittingMethod)
-            .arguments()
-            .value(0)
-            .toBool();
-    }
-
-    NodeProcess node;
-    QHostAddress address;
-    UdpAudioPort speaker;
-    UdpAudioPort microphone{address};
-    uint16_t microphonePort;
-};
 
 }  // namespace
 
@@ -123,7 +84,7 @@ void tst_node_audio::toneFromBReachesA_data()
 void tst_node_audio::toneFromBReachesA()
 {
     QFETCH(bool, gsmOnly);
-    SoundNode a(QStringLiteral("A"), 1), b(QStringLiteral("B"), 2);
+    SoundNode a(QStringLiteral("A"), Block, 1), b(QStringLiteral("B"), Block, 2);
     QMap<QString, QString> configB = b.config(QStringLiteral("NODE-B"));
     configB.insert(QStringLiteral("Audio/GsmOnly"), gsmOnly ? QStringLiteral("true") : QStringLiteral("false"));
     QVERIFY(start(a, a.config(QStringLiteral("NODE-A")), 1));
@@ -164,7 +125,7 @@ void tst_node_audio::toneFromBReachesA()
 
 void tst_node_audio::twoStationsAtOnceAreMixed()
 {
-    SoundNode a(QStringLiteral("A"), 1), b(QStringLiteral("B"), 2), c(QStringLiteral("C"), 4);
+    SoundNode a(QStringLiteral("A"), Block, 1), b(QStringLiteral("B"), Block, 2), c(QStringLiteral("C"), Block, 4);
     QVERIFY(start(a, a.config(QStringLiteral("NODE-A")), 1));
     QVERIFY(start(b, b.config(QStringLiteral("NODE-B")), 2));
     QVERIFY(start(c, c.config(QStringLiteral("NODE-C")), 3));
@@ -201,7 +162,7 @@ void tst_node_audio::twoStationsAtOnceAreMixed()
 
 void tst_node_audio::garbageAudioFromALinkedStationStaysQuiet()
 {
-    SoundNode a(QStringLiteral("A"), 1), b(QStringLiteral("B"), 2);
+    SoundNode a(QStringLiteral("A"), Block, 1), b(QStringLiteral("B"), Block, 2);
     QVERIFY(start(a, a.config(QStringLiteral("NODE-A")), 1));
     QVERIFY(start(b, b.node.standardConfig(QStringLiteral("NODE-B")), 2));
     QVERIFY(a.node.waitForOutput(QStringLiteral("station list: 2 stations"), StartMs));
@@ -246,7 +207,7 @@ void tst_node_audio::garbageAudioFromALinkedStationStaysQuiet()
 void tst_node_audio::soundProblemsAreNamedAndLinksGoOn()
 {
     // A's devices cannot be opened: a name without a port, a device type that does not exist.
-    SoundNode a(QStringLiteral("A"), 1), b(QStringLiteral("B"), 2);
+    SoundNode a(QStringLiteral("A"), Block, 1), b(QStringLiteral("B"), Block, 2);
     QMap<QString, QString> configA = a.node.standardConfig(QStringLiteral("NODE-A"));
     configA.insert(QStringLiteral("Audio/InputDevice"), QStringLiteral("nosuch:card"));
     configA.insert(QStringLiteral("Audio/OutputDevice"), QStringLiteral("udp:%1.1").arg(Block));
@@ -282,7 +243,7 @@ void tst_node_audio::soundProblemsAreNamedAndLinksGoOn()
 
 void tst_node_audio::stuckTransmissionEndsByItself()
 {
-    SoundNode a(QStringLiteral("A"), 1), b(QStringLiteral("B"), 2);
+    SoundNode a(QStringLiteral("A"), Block, 1), b(QStringLiteral("B"), Block, 2);
     QMap<QString, QString> configB = b.config(QStringLiteral("NODE-B"));
     configB.insert(QStringLiteral("Audio/TransmitLimitMs"), QStringLiteral("1500"));
     QVERIFY(start(a, a.config(QStringLiteral("NODE-A")), 1));

@@ -9,6 +9,7 @@ namespace {
 const QString IdleText = QStringLiteral("Push to talk\n(hold the space bar)");
 const QString ToggleIdleText = QStringLiteral("Push to talk\n(space bar: on and off)");
 const QString TransmittingText = QStringLiteral("TRANSMITTING");
+constexpr int ReleaseGraceMs = 60;
 
 }  // namespace
 
@@ -28,6 +29,12 @@ PushToTalk::PushToTalk(QPushButton *button, QWidget *window, QWidget *exempt)
     connect(m_button, &QPushButton::clicked, this, [this] {
         if (m_toggle)
             m_keyed ? letGo() : press();
+    });
+    m_releaseGrace.setSingleShot(true);
+    m_releaseGrace.setInterval(ReleaseGraceMs);
+    connect(&m_releaseGrace, &QTimer::timeout, this, [this] {
+        if (!m_toggle)
+            letGo();
     });
     qApp->installEventFilter(this);
     m_window->installEventFilter(this);
@@ -54,6 +61,7 @@ void PushToTalk::showTransmitting(bool on)
 
 void PushToTalk::release()
 {
+    m_releaseGrace.stop();
     if (m_button->isDown())
         m_button->setDown(false);
     if (m_keyed)
@@ -82,12 +90,16 @@ bool PushToTalk::eventFilter(QObject *watched, QEvent *event)
         if (key->key() != Qt::Key_Space || key->modifiers() != Qt::NoModifier || widget == nullptr
             || widget->window() != m_window || widget == m_exempt)
             return false;
-        if (!key->isAutoRepeat()) {
-            const bool down = event->type() == QEvent::KeyPress;
-            if (m_toggle && down)
-                m_keyed ? letGo() : press();
-            else if (!m_toggle)
-                down ? press() : letGo();
+        if (key->isAutoRepeat())
+            return true;
+        if (event->type() == QEvent::KeyRelease) {
+            m_releaseGrace.start();
+        } else if (m_releaseGrace.isActive()) {
+            m_releaseGrace.stop();  // the key is still held
+        } else if (m_toggle) {
+            m_keyed ? letGo() : press();
+        } else {
+            press();
         }
         return true;  // no other control of the window takes the space bar
     }

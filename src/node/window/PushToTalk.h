@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 class QPushButton;
 class QWidget;
@@ -41,6 +42,10 @@ private:
     QPushButton *m_button;
     QWidget *m_window;
     QPointer<QWidget> m_exempt;
+    // X reports a held key's auto-repeat as releases and presses; Qt marks most as such,
+    // but not a release whose press has not arrived yet. A press this soon after a
+    // release is the repeat, and a release counts only once no press follows it.
+    QTimer m_releaseGrace;
     bool m_toggle = false;
     bool m_keyed = false;  // what the user asked for last
 };
