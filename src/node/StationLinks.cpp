@@ -40,9 +40,16 @@ StationLinks::StationLinks(const NodeConfig &config, QObject *parent)
 
 StationLinks::~StationLinks()
 {
-    if (m_audio != nullptr)
-        for (const auto &[address, link] : m_links)
+    for (const auto &[address, link] : m_links) {
+        if (m_audio != nullptr)
             m_audio->removeLink(link.qso.get());
+        // A link still up says goodbye as it goes, and reports that to nobody: the map
+        // it would report to is being taken down.
+        link.qso->stateChange.clear();
+        link.qso->chatMsgReceived.clear();
+        link.qso->infoMsgReceived.clear();
+        link.qso->isReceiving.clear();
+    }
     qDeleteAll(m_refusing);
 }
 
