@@ -8,7 +8,7 @@ packages=(g++ make cmake qt6-base-dev libgl-dev dbus fonts-arkpandora)
 packages+=(pkg-config libecholib-dev libasynccore-dev libasynccpp-dev libasyncaudio-dev
            libsigc++-2.0-dev libgsm1-dev)
 if [ "${1:-}" = "--tests" ]; then
-  packages+=(xvfb xauth openbox x11-utils xdotool imagemagick dpkg-dev desktop-file-utils appstream)
+  packages+=(xvfb xauth openbox x11-utils xdotool imagemagick dpkg-dev desktop-file-utils appstream lintian)
 fi
 
 missing=()

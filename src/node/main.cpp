@@ -66,7 +66,9 @@ int main(int argc, char *argv[])
     UnixSignals signals;
     if (!signals.install())
         return fail(QStringLiteral("cannot watch SIGTERM and SIGINT"));
-    const bool windowed = !parser.isSet(noWindowOption);
+    // --help and --version print and exit: they need no display.
+    const bool windowed = !parser.isSet(noWindowOption) && !parser.isSet(helpOption)
+                          && !parser.isSet(versionOption);
     std::unique_ptr<QCoreApplication> app;
     if (windowed)
         app = std::make_unique<QApplication>(argc, argv);
