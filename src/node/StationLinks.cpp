@@ -148,8 +148,14 @@ StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const Sta
     qso->chatMsgReceived.connect([this, key, logText](const std::string &text) {
         logText("chat", text);
         const auto it = m_links.find(key);
-        if (it != m_links.end() && it->second.up)
-            Q_EMIT chatReceived(it->second.callsign, FarText::clean(text).trimmed());
+        if (it == m_links.end() || !it->second.up)
+            return;
+        // Chat lines come as "CALL>text"; the window names the station itself.
+        QString line = FarText::clean(text).trimmed();
+        const QString prefix = it->second.callsign + QLatin1Char('>');
+        if (line.startsWith(prefix, Qt::CaseInsensitive))
+            line = line.mid(prefix.size()).trimmed();
+        Q_EMIT chatReceived(it->second.callsign, line);
     });
     qso->isReceiving.connect([this, key](bool talking) {
         const auto it = m_links.find(key);
