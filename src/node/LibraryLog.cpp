@@ -21,6 +21,7 @@ LibraryLog::int_type LibraryLog::overflow(int_type c)
 {
     if (traits_type::eq_int_type(c, traits_type::eof()))
         return traits_type::not_eof(c);
+    const QMutexLocker locker(&m_lock);
     if (c == '\n')
         line();
     else if (m_line.size() < FarText::MaxLength * 4)

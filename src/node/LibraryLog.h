@@ -1,10 +1,12 @@
 // The EchoLink library's own messages (it writes them to std::cerr, one for every stray
 // packet among others) passed to the node's log line by line: cleaned, prefixed, and
-// limited in rate, so a flood of forged packets cannot become a flood of log lines.
+// limited in rate, so a flood of forged packets cannot become a flood of log lines. The
+// library's DNS worker thread writes there too, hence the lock.
 #pragma once
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QMutex>
 
 #include <streambuf>
 
@@ -28,6 +30,7 @@ protected:
 private:
     void line();
 
+    QMutex m_lock;
     std::streambuf *m_previous;
     QByteArray m_line;
     QElapsedTimer m_window;

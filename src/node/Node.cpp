@@ -24,8 +24,7 @@ Node::Node(NodeConfig config, QObject *parent)
 Node::~Node()
 {
     m_links.reset();  // every link leaves the dispatcher before it goes
-    if (EchoLink::Dispatcher::instance() != nullptr)
-        EchoLink::Dispatcher::deleteInstance();
+    EchoLink::Dispatcher::deleteInstance();  // nothing when networking never started
 }
 
 void Node::log(const QString &line)

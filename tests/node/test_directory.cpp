@@ -7,7 +7,7 @@
 // Reads commands from stdin, one a line: "mode normal|silent|truncated|garbage|huge|longline",
 // "quit". Writes "ready" once it listens, repeats each mode command once it holds, and
 // writes one line per request: "logon CALL STATUS
-// ADDRESS ID", "refused CALL", "logoff CALL", "list".
+// ADDRESS ID DESCRIPTION", "refused CALL", "logoff CALL", "list".
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QHash>
@@ -87,9 +87,10 @@ private:
             station.status = status.startsWith(QLatin1String("BUSY")) ? QStringLiteral("BUSY")
                                                                       : QStringLiteral("ON");
             station.address = QHostAddress(socket->peerAddress().toIPv4Address()).toString();
-            say(QStringLiteral("logon %1 %2 %3 %4")
+            say(QStringLiteral("logon %1 %2 %3 %4 %5")
                     .arg(call, station.status, station.address)
-                    .arg(station.id));
+                    .arg(station.id)
+                    .arg(station.description));
         }
         socket->write("OK");
         socket->disconnectFromHost();

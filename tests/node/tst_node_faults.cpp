@@ -40,6 +40,7 @@ private Q_SLOTS:
     void badValuesNameTheKeyAndTheFile();
     void incompleteOrExposedConfigurationStartsNoNetworking();
     void directoryDownAtStartThenBack();
+    void silentDirectoryIsRetriedUntilItAnswers();
     void brokenStationListsLeaveLinksIntact();
     void malformedDatagramsLeaveTheLinkIntact();
     void quitWaitsForASilentDirectoryAtMostTwoSeconds();
@@ -143,6 +144,21 @@ void tst_node_faults::directoryDownAtStartThenBack()
     DirectoryProcess directory;
     QVERIFY(directory.start(Block + QStringLiteral(".3")));
     QVERIFY(!directory.waitForLine(QStringLiteral("logon NODE-A ON"), StartMs).isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(a.directoryStatus(), QStringLiteral("online"), StartMs);
+}
+
+void tst_node_faults::silentDirectoryIsRetriedUntilItAnswers()
+{
+    DirectoryProcess directory;
+    QVERIFY(directory.start(Block + QStringLiteral(".3")));
+    directory.setMode(QStringLiteral("silent"));
+    NodeProcess a(QStringLiteral("A"), Block, 1);
+    a.writeConfig(a.standardConfig(QStringLiteral("NODE-A")));
+    QVERIFY(a.start());
+    // The node's own bound (2 s here), not the library's two minutes.
+    QVERIFY(a.waitForOutput(QStringLiteral("the directory did not answer within 2000 ms; trying again"), StartMs));
+    QVERIFY(a.directoryStatus().contains(QStringLiteral("trying again")));
+    directory.setMode(QStringLiteral("normal"));
     QTRY_COMPARE_WITH_TIMEOUT(a.directoryStatus(), QStringLiteral("online"), StartMs);
 }
 

@@ -188,6 +188,15 @@ void tst_node_incoming::unknownCallersFetchOneListPerInterval()
     QTest::qWait(500);
     QCOMPARE(countOf(m_directory->log(), QStringLiteral("list")), listsNow);
     QVERIFY(!a->isConnected(QStringLiteral("NODE-D")));
+
+    // A link A asks for to a station its list lacks: an error now, one fresh list, and
+    // the link once the station is found there.
+    auto e = node(QStringLiteral("E"), 7, QStringLiteral("NODE-E"), slow);
+    QVERIFY(e);
+    QCOMPARE(a->connectTo(QStringLiteral("node-e")).errorName(),
+             QStringLiteral("org.dialboard.EchoLink.Error.NoSuchStation"));
+    QVERIFY(a->waitForLinked(QStringLiteral("NODE-E"), true, StartMs));
+    QVERIFY(e->waitForLinked(QStringLiteral("NODE-A"), true, LinkMs));
 }
 
 void tst_node_incoming::secondStationBehindALinkedAddressIsRefused()

@@ -23,7 +23,7 @@ constexpr int StartMs = 10000;  // a node logs on and has its list within this
 // The node number the directory gave a station, from its log-on line.
 QString nodeNumber(DirectoryProcess &directory, const QString &callsign)
 {
-    return directory.waitForLine(QStringLiteral("logon %1 ").arg(callsign), StartMs).section(QLatin1Char(' '), 4);
+    return directory.waitForLine(QStringLiteral("logon %1 ").arg(callsign), StartMs).section(QLatin1Char(' '), 4, 4);
 }
 
 }  // namespace
@@ -95,8 +95,10 @@ void tst_node_links::initTestCase()
     QVERIFY(startNode(m_b, m_b.standardConfig(QStringLiteral("NODE-B")), 2));
     QVERIFY(m_a.waitForStations(2, StartMs));
     QCOMPARE(m_a.directoryStatus(), QStringLiteral("online"));
-    // Each logged on from its own address, with the password (comma and all) intact.
-    QVERIFY(!m_directory.waitForLine(QStringLiteral("logon NODE-A ON %1.1 ").arg(Block), StartMs).isEmpty());
+    // Each logged on from its own address, with the password (comma and all) intact and
+    // the location as its description.
+    QVERIFY(m_directory.waitForLine(QStringLiteral("logon NODE-A ON %1.1 ").arg(Block), StartMs)
+                .endsWith(QStringLiteral(" Newington, CT")));
     QVERIFY(!m_directory.waitForLine(QStringLiteral("logon NODE-B ON %1.2 ").arg(Block), StartMs).isEmpty());
 }
 
