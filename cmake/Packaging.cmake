@@ -16,6 +16,13 @@ install(FILES ${DIALBOARD_PACKAGING_DIR}/icons/dialboard.svg
         RENAME ${DIALBOARD_APP_ID}.svg)
 install(FILES ${DIALBOARD_PACKAGING_DIR}/copyright
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/dialboard)
+# echolink-node's menu entry and icon.
+set(DIALBOARD_NODE_APP_ID org.dialboard.EchoLinkNode)
+install(FILES ${DIALBOARD_PACKAGING_DIR}/${DIALBOARD_NODE_APP_ID}.desktop
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+install(FILES ${DIALBOARD_PACKAGING_DIR}/icons/echolink-node.svg
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps
+        RENAME ${DIALBOARD_NODE_APP_ID}.svg)
 
 # Man pages are installed compressed, as Debian expects them.
 set(DIALBOARD_MAN_PAGES)
@@ -49,6 +56,17 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(DIALBOARD_PACKAGE_MAINTAINER "Dialboard developers <maintainers@dialboard.invalid>"
     CACHE STRING "Maintainer field of the Debian package")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${DIALBOARD_PACKAGE_MAINTAINER}")
+# The package's changelog, compressed as Debian keeps it.
+configure_file(${DIALBOARD_PACKAGING_DIR}/changelog.Debian.in ${PROJECT_BINARY_DIR}/changelog.Debian @ONLY)
+add_custom_command(
+  OUTPUT ${PROJECT_BINARY_DIR}/changelog.Debian.gz
+  COMMAND gzip -9 -n -c ${PROJECT_BINARY_DIR}/changelog.Debian > ${PROJECT_BINARY_DIR}/changelog.Debian.gz
+  DEPENDS ${PROJECT_BINARY_DIR}/changelog.Debian
+  VERBATIM)
+add_custom_target(debian_changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/changelog.Debian.gz)
+install(FILES ${PROJECT_BINARY_DIR}/changelog.Debian.gz DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/dialboard)
+install(FILES ${DIALBOARD_PACKAGING_DIR}/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME dialboard)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS dbus)
 # fonts-arkpandora maps Verdana, the panel's typeface, to a font of the same metrics.

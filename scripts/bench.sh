@@ -74,6 +74,7 @@ run running on_display "$build"/bench/bench_idle "${quick[@]}"
 run settings settings_figures on_display "$build"/bench/bench_settings
 run startup env IDLE=0 RUNS="${startup_runs}" bench/startup_overhead.sh "$build"
 run node "$build"/bench/bench_node "${quick[@]}"
+run node_audio "$build"/bench/bench_node_audio "${quick[@]}"
 
 # Derived figures.
 if [ -n "${fig[idle.panel_refresh_passes]:-}" ] && [ "${fig[idle.panel_refresh_passes]%.*}" -gt 0 ]; then
@@ -147,6 +148,9 @@ row "echolink-node: resident memory, headless, 1 link" node.rss_1_link_mib MiB "
 row "echolink-node: resident memory, headless, 5 links" node.rss_5_links_mib MiB "-" - "max 20"
 row "echolink-node: idle wake-ups, 1 link, all threads" node.idle_wakeups_per_s "/s" "SvxLink's EchoLink node: 4 /s" - "max 10"
 row "echolink-node: idle CPU, 1 link" node.idle_cpu_percent "%" "-" - "max 0.5"
+row "echolink-node: sound from B's input to A's output, median of 50 bursts" node.audio_latency_median_ms ms "codec packet (4 x 20 ms)" node.audio_packet_ms "max 250"
+row "echolink-node: sound latency, p90" node.audio_latency_p90_ms ms "codec packet (4 x 20 ms)" node.audio_packet_ms "max 250"
+row "echolink-node: CPU, 1 link carrying sound" node.audio_cpu_percent "%" "-" - "max 3"
 echo
 echo "Idle figures over $(num "${fig[idle.seconds]:-0}") s of the running panel; logs in $logs/."
 

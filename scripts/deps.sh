@@ -9,7 +9,7 @@ packages+=(pkg-config libecholib-dev libasynccore-dev libasynccpp-dev libasyncau
            libsigc++-2.0-dev libgsm1-dev)
 if [ "${1:-}" = "--tests" ]; then
   packages+=(xvfb xauth openbox x11-utils xdotool imagemagick dpkg-dev desktop-file-utils appstream
-             weston xwayland qt6-wayland at-spi2-core)
+             weston xwayland qt6-wayland at-spi2-core lintian)
 fi
 
 missing=()

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Remakes the README's pictures, docs/panel.png and docs/dialog.png: builds, then runs the
-# panel beside the EchoLink stand-in on a virtual display with openbox, a private session
-# bus and a settings file of its own, and photographs the panel (large view, two nodes
-# linked, one beside an unlinked conference) and the Load Button dialog opened on it
-# with a right click.
+# Remakes the README's pictures, docs/panel.png, docs/dialog.png and docs/node.png: builds,
+# then runs the panel beside the EchoLink stand-in on a virtual display with openbox, a
+# private session bus and a settings file of its own, and photographs the panel (large
+# view, two nodes linked, one beside an unlinked conference) and the Load Button dialog
+# opened on it with a right click; then runs echolink-node with its window on loopback (a
+# second, headless node and the tests' directory server beside it, on 127.77.0.0/24) and
+# photographs the panel and the node's window side by side, linked by a click on the panel.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,7 +20,11 @@ readonly TITLE="Dialboard N0CALL"
 sim=
 panel=
 work=$(mktemp -d)
-trap 'kill $panel $sim 2>/dev/null || true; rm -rf "$work"' EXIT
+node_a=
+node_b=
+b_bus_daemon=
+directory=
+trap 'kill $panel $sim $node_a $node_b $b_bus_daemon $directory 2>/dev/null || true; rm -rf "$work"' EXIT
 
 fail() {
   echo "screenshots: $*" >&2
@@ -92,3 +98,70 @@ xdotool mousemove $((x + 49)) $((y + menu_bar + 30)) click 3
 dialog=$(window_titled "Load Button") || fail "the Load Button dialog did not open"
 sleep 1
 photograph "$dialog" docs/dialog.png
+
+xdotool key Escape
+kill $panel $sim
+wait $panel $sim 2>/dev/null || true
+
+# The panel beside echolink-node's window, everything on loopback.
+readonly NET=127.77.0
+# The directory server runs until its input closes: this script holds it open.
+mkfifo "$work/directory-input"
+exec 3<>"$work/directory-input"
+build/tests/node/test_directory --address $NET.3 --password demo <"$work/directory-input" >"$work/directory.log" 2>&1 &
+directory=$!
+node_config() {
+  mkdir -p "$work/$1/echolink-node"
+  cat >"$work/$1/echolink-node/echolink-node.conf" <<EOF
+[Station]
+Callsign=$2
+Password=demo
+Name=$3
+Location=Newington, CT
+[Network]
+DirectoryServers=$NET.3
+BindAddress=$NET.$4
+EOF
+  chmod 600 "$work/$1/echolink-node/echolink-node.conf"
+}
+node_config node-a W1AW-L Hiram 1
+node_config node-b K1ABC-L Ann 2
+# B answers A's link from a session bus of its own (A owns the name on this one).
+{ read -r b_bus; read -r b_bus_daemon; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+XDG_CONFIG_HOME=$work/node-b DBUS_SESSION_BUS_ADDRESS=$b_bus \
+  build/src/node/echolink-node --no-window --no-audio >"$work/node-b.log" 2>&1 &
+node_b=$!
+XDG_CONFIG_HOME=$work/node-a build/src/node/echolink-node --no-audio >"$work/node-a.log" 2>&1 &
+node_a=$!
+node_window=$(window_titled "EchoLink W1AW-L") || { cat "$work/node-a.log"; fail "no node window"; }
+xdotool windowsize "$node_window" 640 420 windowmove "$node_window" 20 20
+cat >"$work/Dialboard/Dialboard.conf" <<'EOF'
+[Settings]
+ScrnTop=300
+ScrnLeft=10800
+ViewLarge=False
+ViewSmall=True
+NodeCall0=K1ABC-L
+NodeCall1=W2XYZ
+NodeCall2=*ECHOTEST*
+EOF
+for ((i = 0; i < 100; ++i)); do
+  grep -q "station list: 2 stations" "$work/node-a.log" && break
+  sleep 0.1
+done
+build/dialboard >"$work/panel.log" 2>&1 &
+panel=$!
+id=$(window_titled "Dialboard W1AW") || { cat "$work/panel.log"; cat "$work/panel.log"; fail "no panel window on the node"; }
+sleep 1
+# A click on the panel's first button links; the panel's next refresh marks it.
+x=$(geometry "$id" "Absolute upper-left X")
+y=$(geometry "$id" "Absolute upper-left Y")
+height=$(geometry "$id" "Height")
+xdotool mousemove $((x + 49)) $((y + height - 50)) click 1
+xdotool mousemove 1279 1023
+sleep 7
+grep -q "linked with K1ABC-L" "$work/node-a.log" || { cat "$work/node-a.log"; fail "the click did not link"; }
+photograph "$id" "$work/panel-small.png"
+photograph "$node_window" "$work/node.png"
+convert "$work/panel-small.png" "$work/node.png" -background white -gravity north +append -strip docs/node.png
+echo "wrote docs/node.png"

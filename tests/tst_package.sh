@@ -8,6 +8,7 @@
 set -euo pipefail
 
 readonly APP_ID=org.dialboard.Dialboard
+readonly NODE_APP_ID=org.dialboard.EchoLinkNode
 readonly SIM=org.dialboard.EchoLink
 
 fail() {
@@ -77,7 +78,7 @@ if [ "${1:-}" = --run-installed ]; then
 fi
 
 build_dir=$(cd "$1" && pwd)
-for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli dbus-run-session dbus-send; do
+for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli dbus-run-session dbus-send lintian; do
   command -v $tool >/dev/null || { echo "SKIP: $tool is missing (scripts/deps.sh --tests installs it)"; exit 77; }
 done
 work=$(mktemp -d)
@@ -109,9 +110,13 @@ expected="./usr/bin/dialboard
 ./usr/bin/echolink-node
 ./usr/bin/echolink-sim
 ./usr/share/applications/$APP_ID.desktop
+./usr/share/applications/$NODE_APP_ID.desktop
+./usr/share/doc/dialboard/changelog.Debian.gz
 ./usr/share/doc/dialboard/copyright
 ./usr/share/icons/hicolor/32x32/apps/$APP_ID.png
 ./usr/share/icons/hicolor/scalable/apps/$APP_ID.svg
+./usr/share/icons/hicolor/scalable/apps/$NODE_APP_ID.svg
+./usr/share/lintian/overrides/dialboard
 ./usr/share/man/man1/dialboard.1.gz
 ./usr/share/man/man1/echolink-node.1.gz
 ./usr/share/man/man1/echolink-sim.1.gz
@@ -149,6 +154,19 @@ done
 "$root/usr/bin/echolink-sim" --version | grep -q '^echolink-sim ' || fail "unpacked echolink-sim --version"
 "$root/usr/bin/echolink-node" --version | grep -q '^echolink-node ' || fail "unpacked echolink-node --version"
 grep -qx libecholib1.3 <<<"$depends_names" || fail "Depends lacks the EchoLink library"
+grep -qx libasyncaudio1.6 <<<"$depends_names" || fail "Depends lacks the audio library"
+
+# The node's menu entry: valid, starting the installed node with its own installed icon.
+node_desktop=$share/applications/$NODE_APP_ID.desktop
+desktop-file-validate "$node_desktop" || fail "desktop-file-validate rejects $NODE_APP_ID.desktop"
+[ "$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$node_desktop")" = echolink-node ] || fail "the node's entry does not start echolink-node"
+[ -f "$share/icons/hicolor/scalable/apps/$(sed -n 's/^Icon=//p' "$node_desktop").svg" ] \
+  || fail "the node's entry names an icon that is not installed"
+grep -qF -- 'no\-window' <(zcat "$share/man/man1/echolink-node.1.gz") || fail "the node's man page lacks --no-window"
+
+# Debian's own checks: no error and no warning.
+lintian_report=$(lintian --no-tag-display-limit "$deb" 2>&1 | grep -E '^(E|W): ' || true)
+[ -z "$lintian_report" ] || fail "lintian: $lintian_report"
 
 # The unpacked programs, linked against the system's Qt, run from the temporary root.
 dbus-run-session -- bash "${BASH_SOURCE[0]}" --run-installed "$root" "$work"

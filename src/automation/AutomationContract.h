@@ -31,6 +31,9 @@ inline constexpr char StationInterface[] = "org.dialboard.EchoLink.Station";
 inline constexpr char LinksMethod[] = "Links";                      // () -> as
 inline constexpr char DirectoryStatusMethod[] = "DirectoryStatus";  // () -> s
 inline constexpr char LinksChangedSignal[] = "LinksChanged";        // (as)
+inline constexpr char TransmitMethod[] = "Transmit";                // (b on)
+inline constexpr char IsTransmittingMethod[] = "IsTransmitting";    // () -> b
+inline constexpr char SendChatMethod[] = "SendChat";                // (s text)
 
 // Control object of the stand-in server, for tests and demonstrations.
 inline constexpr char ControlPath[] = "/Control";

@@ -1,6 +1,7 @@
 #include "Node.h"
 
 #include "AsyncAddress.h"
+#include "FarText.h"
 #include "NodeBus.h"
 
 #include <EchoLinkDispatcher.h>
@@ -12,6 +13,12 @@
 Node::Node(NodeConfig config, QObject *parent)
     : QObject(parent), m_config(std::move(config))
 {
+    m_transmitLimit.setSingleShot(true);
+    connect(&m_transmitLimit, &QTimer::timeout, this, [this] {
+        log(QStringLiteral("transmission ended: the %1 s limit ([Audio] TransmitLimitMs) passed")
+                .arg(m_config.transmitLimitMs / 1000.0));
+        transmit(false);
+    });
 }
 
 Node::~Node()
@@ -23,6 +30,77 @@ Node::~Node()
 void Node::log(const QString &line)
 {
     std::fprintf(stderr, "echolink-node: %s\n", qPrintable(line));
+}
+
+void Node::startAudio(bool noAudio, const QString &configPath)
+{
+    if (noAudio) {
+        m_noInputReason = QStringLiteral("no input device: the node runs with --no-audio");
+        log(QStringLiteral("no sound card (--no-audio): linked stations still hear each other"));
+        return;
+    }
+    struct Side {
+        const char *what;
+        const std::string &device;
+        const char *key;
+        bool (StationAudio::*open)(const std::string &);
+    };
+    for (const Side &side : {Side{"input", m_config.inputDevice, "InputDevice", &StationAudio::openInput},
+                             Side{"output", m_config.outputDevice, "OutputDevice", &StationAudio::openOutput}}) {
+        const QString device = QString::fromStdString(side.device);
+        QString problem;
+        if (device.isEmpty())
+            problem = QStringLiteral("no sound %1: [Audio] %2 is empty in %3")
+                          .arg(QLatin1String(side.what), QLatin1String(side.key), configPath);
+        else if (!(m_audio.*side.open)(side.device))
+            problem = QStringLiteral("cannot open the sound device '%1' ([Audio] %2 in %3); the node goes on without it")
+                          .arg(device, QLatin1String(side.key), configPath);
+        if (!problem.isEmpty()) {
+            log(problem);
+            if (side.open == &StationAudio::openInput)
+                m_noInputReason = problem;
+        }
+    }
+}
+
+Node::Refusal Node::transmit(bool on)
+{
+    if (!on) {
+        if (m_audio.isTransmitting()) {
+            m_transmitLimit.stop();
+            m_audio.setTransmitting(false);
+            log(QStringLiteral("transmitting stopped"));
+            Q_EMIT transmittingChanged(false);
+        }
+        return {};
+    }
+    if (links().isEmpty())
+        return {QStringLiteral("org.dialboard.EchoLink.Error.NotLinked"),
+                QStringLiteral("no station is linked to transmit to")};
+    if (!m_audio.hasInput())
+        return {QStringLiteral("org.dialboard.EchoLink.Error.NoInputDevice"), m_noInputReason};
+    if (!m_audio.isTransmitting()) {
+        m_audio.setTransmitting(true);
+        m_transmitLimit.start(m_config.transmitLimitMs);
+        log(QStringLiteral("transmitting to %1").arg(links().join(QStringLiteral(", "))));
+        Q_EMIT transmittingChanged(true);
+    }
+    return {};
+}
+
+Node::Refusal Node::sendChat(const QString &text)
+{
+    if (text.size() > MaxChatLength)
+        return {QStringLiteral("org.dialboard.EchoLink.Error.ChatTooLong"),
+                QStringLiteral("a chat line holds at most %1 characters").arg(MaxChatLength)};
+    const QString line = FarText::clean(text.toLatin1()).trimmed();
+    if (line.isEmpty())
+        return {QStringLiteral("org.dialboard.EchoLink.Error.EmptyChat"), QStringLiteral("the chat line is empty")};
+    if (!m_links || m_links->sendChat(line) == 0)
+        return {QStringLiteral("org.dialboard.EchoLink.Error.NotLinked"),
+                QStringLiteral("no station is linked to chat with")};
+    log(QStringLiteral("chat to %1: %2").arg(links().join(QStringLiteral(", ")), line));
+    return {};
 }
 
 void Node::keepOffline(const QString &reason)
@@ -42,6 +120,7 @@ QString Node::startNetworking()
                                                : m_config.bindAddress.toString());
 
     m_links = std::make_unique<StationLinks>(m_config);
+    m_links->setAudio(&m_audio);
     m_directory = std::make_unique<DirectoryLogon>(m_config);
     m_fetcher = std::make_unique<StationListFetcher>(m_config.directoryServers, m_config.bindAddress,
                                                      m_config.directoryTimeoutMs);
@@ -51,11 +130,19 @@ QString Node::startNetworking()
     connect(m_links.get(), &StationLinks::stationListWanted, this, &Node::fetchList);
     connect(m_links.get(), &StationLinks::busyChanged, m_directory.get(), &DirectoryLogon::setBusy);
     connect(m_links.get(), &StationLinks::linksChanged, this, [this](const QStringList &links) {
+        if (links.isEmpty())
+            transmit(false);  // nobody left to hear it
         if (m_bus != nullptr)
             Q_EMIT m_bus->station().LinksChanged(links);
+        Q_EMIT linksChanged(links);
     });
+    connect(m_links.get(), &StationLinks::chatReceived, this, &Node::chatReceived);
+    connect(m_links.get(), &StationLinks::talkingChanged, this, &Node::talkingChanged);
     connect(m_directory.get(), &DirectoryLogon::statusChanged, this,
-            [](const QString &status) { log(QStringLiteral("directory: %1").arg(status)); });
+            [this](const QString &status) {
+                log(QStringLiteral("directory: %1").arg(status));
+                Q_EMIT directoryStatusChanged(status);
+            });
     connect(m_directory.get(), &DirectoryLogon::logLine, this, &Node::log);
     connect(m_directory.get(), &DirectoryLogon::loggedOn, this, &Node::fetchList);
     connect(m_fetcher.get(), &StationListFetcher::fetched, this, [this](const StationList &list) {

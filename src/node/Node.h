@@ -7,6 +7,7 @@
 #include "NodeConfig.h"
 #include "StationLinks.h"
 #include "StationListFetcher.h"
+#include "audio/StationAudio.h"
 
 #include <QObject>
 #include <QString>
@@ -30,6 +31,9 @@ public:
     // Binds the link ports and logs on. Empty on success, else what failed (the link
     // ports could not be bound).
     QString startNetworking();
+    // Opens the sound devices of the configuration; with noAudio, none. A device that
+    // cannot be opened is reported with its key and file, and the node goes on without it.
+    void startAudio(bool noAudio, const QString &configPath);
     // Networking stays off, for this reason (shown by DirectoryStatus and the log).
     void keepOffline(const QString &reason);
     void setBus(NodeBus *bus) { m_bus = bus; }
@@ -42,17 +46,45 @@ public:
     // The extras.
     QStringList links() const;
     QString directoryStatus() const;
+    // Why a request was not carried out: a D-Bus error name and a sentence; empty when it was.
+    struct Refusal
+    {
+        QString errorName;
+        QString message;
+    };
+    // Push-to-talk; a transmission ends by itself after the configured limit.
+    Refusal transmit(bool on);
+    bool isTransmitting() const { return m_audio.isTransmitting(); }
+    // A line of chat to every linked station: cleaned of control characters, at most
+    // MaxChatLength characters, and refused when empty or when nobody is linked.
+    Refusal sendChat(const QString &text);
+    static constexpr int MaxChatLength = 256;
+    // Sound levels since the previous call, for the window's meters.
+    LevelMeter::Levels takeReceiveLevels() { return m_audio.receiveMeter().takeLevels(); }
+    LevelMeter::Levels takeTransmitLevels() { return m_audio.transmitMeter().takeLevels(); }
 
     // Logs off (bounded), drops the links, raises Closing and ends the event loop.
     void quit();
 
     static void log(const QString &line);
 
+Q_SIGNALS:
+    void linksChanged(const QStringList &links);
+    void directoryStatusChanged(const QString &status);
+    void transmittingChanged(bool on);
+    // A linked station's chat line, cleaned and bounded.
+    void chatReceived(const QString &callsign, const QString &text);
+    // A linked station started or stopped sending audio.
+    void talkingChanged(const QString &callsign, bool talking);
+
 private:
     void fetchList();
 
     NodeConfig m_config;
     QString m_offlineReason;
+    QString m_noInputReason;
+    StationAudio m_audio;  // outlives the links, which leave it as they go
+    QTimer m_transmitLimit;
     std::unique_ptr<StationLinks> m_links;
     std::unique_ptr<DirectoryLogon> m_directory;
     std::unique_ptr<StationListFetcher> m_fetcher;

@@ -77,6 +77,25 @@ QStringList StationObject::Links() const
     return m_node.links();
 }
 
+void StationObject::Transmit(bool on)
+{
+    const Node::Refusal refusal = m_node.transmit(on);
+    if (!refusal.errorName.isEmpty())
+        sendErrorReply(refusal.errorName, refusal.message);
+}
+
+void StationObject::SendChat(const QString &text)
+{
+    const Node::Refusal refusal = m_node.sendChat(text);
+    if (!refusal.errorName.isEmpty())
+        sendErrorReply(refusal.errorName, refusal.message);
+}
+
+bool StationObject::IsTransmitting() const
+{
+    return m_node.isTransmitting();
+}
+
 QString StationObject::DirectoryStatus() const
 {
     return m_node.directoryStatus();

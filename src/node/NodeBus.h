@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
 #include <QObject>
@@ -32,7 +33,7 @@ private:
 };
 
 // /Station: what the node adds to the contract.
-class StationObject : public QObject
+class StationObject : public QObject, protected QDBusContext
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.dialboard.EchoLink.Station")
@@ -43,6 +44,12 @@ public:
 public Q_SLOTS:
     QStringList Links() const;
     QString DirectoryStatus() const;
+    // Push-to-talk: the input device to every link, or not. Keying up with no link or no
+    // input device answers an error that says which.
+    void Transmit(bool on);
+    bool IsTransmitting() const;
+    // A line of chat to every linked station (at most 256 characters).
+    void SendChat(const QString &text);
 
 Q_SIGNALS:
     void LinksChanged(const QStringList &links);

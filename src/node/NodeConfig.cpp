@@ -35,7 +35,17 @@ const char Template[] =
     "[Links]\n"
     "; Incoming links: all, none, or pattern (then Accept and Reject are regular expressions).\n"
     "Incoming=all\n"
-    "MaxLinks=4\n";
+    "MaxLinks=4\n"
+    "\n"
+    "[Audio]\n"
+    "; Sound devices by the audio library's names: alsa:default reaches PulseAudio or\n"
+    "; PipeWire on a desktop; alsa:plughw:1,0 is a card of its own.\n"
+    "InputDevice=alsa:default\n"
+    "OutputDevice=alsa:default\n"
+    "; true: offer only the GSM codec, for old stations that mishandle Speex.\n"
+    "GsmOnly=false\n"
+    "; A transmission ends by itself after this many milliseconds (3 minutes).\n"
+    "TransmitLimitMs=180000\n";
 
 // The value as text. QSettings parses a value with a comma outside quotes into a list;
 // the text on the line is what the user meant, so such a value is read from the line.
@@ -182,9 +192,28 @@ bool NodeConfigFile::load(NodeConfig &config)
                         QStringLiteral("not a regular expression (%1)").arg(pattern->errorString()));
     }
 
+    for (auto [key, device] : {std::pair{"Audio/InputDevice", &config.inputDevice},
+                               std::pair{"Audio/OutputDevice", &config.outputDevice}}) {
+        if (!settings.contains(QLatin1String(key)))
+            continue;  // the default device
+        const QString value = text(key);
+        if (!value.isEmpty() && !value.contains(QLatin1Char(':')))
+            return fail(QStringLiteral("[Audio] %1").arg(QLatin1String(key).mid(6)), value,
+                        QStringLiteral("a device such as alsa:default, or nothing for none"));
+        *device = value.toStdString();
+    }
+    const QString gsmOnly = text("Audio/GsmOnly").toLower();
+    if (gsmOnly.isEmpty() || gsmOnly == QLatin1String("false") || gsmOnly == QLatin1String("no"))
+        config.gsmOnly = false;
+    else if (gsmOnly == QLatin1String("true") || gsmOnly == QLatin1String("yes"))
+        config.gsmOnly = true;
+    else
+        return fail(QStringLiteral("[Audio] GsmOnly"), gsmOnly, QStringLiteral("true or false"));
+
     struct Number { const char *key; int *target; int min; int max; };
     const Number numbers[] = {
         {"Links/MaxLinks", &config.maxLinks, 1, 100},
+        {"Audio/TransmitLimitMs", &config.transmitLimitMs, 100, 24 * 3600000},
         {"Timing/DirectoryRetryMs", &config.directoryRetryMs, 10, 3600000},
         {"Timing/DirectoryTimeoutMs", &config.directoryTimeoutMs, 10, 3600000},
         {"Timing/ListRefreshMs", &config.listRefreshMs, 100, 24 * 3600000},

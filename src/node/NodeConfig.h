@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+
 struct NodeConfig
 {
     enum class Incoming { All, None, Pattern };
@@ -24,6 +26,12 @@ struct NodeConfig
     QRegularExpression accept;  // Incoming::Pattern: callers that match may link...
     QRegularExpression reject;  // ...unless they match this one
     int maxLinks = 4;
+
+    // Sound, by the audio library's device names; empty: none on that side.
+    std::string inputDevice = "alsa:default";
+    std::string outputDevice = "alsa:default";
+    bool gsmOnly = false;               // offer GSM only, for old peers that mishandle Speex
+    int transmitLimitMs = 3 * 60 * 1000;  // a transmission ends by itself after this long
 
     // The node's own intervals, in milliseconds.
     int directoryRetryMs = 5000;         // first retry after a failed log-on; doubles up to 32 times

@@ -2,6 +2,7 @@
 
 #include "AsyncAddress.h"
 #include "FarText.h"
+#include "audio/StationAudio.h"
 
 #include <EchoLinkQso.h>
 
@@ -39,6 +40,16 @@ StationLinks::StationLinks(const NodeConfig &config, QObject *parent)
 
 StationLinks::~StationLinks()
 {
+    for (const auto &[address, link] : m_links) {
+        if (m_audio != nullptr)
+            m_audio->removeLink(link.qso.get());
+        // A link still up says goodbye as it goes, and reports that to nobody: the map
+        // it would report to is being taken down.
+        link.qso->stateChange.clear();
+        link.qso->chatMsgReceived.clear();
+        link.qso->infoMsgReceived.clear();
+        link.qso->isReceiving.clear();
+    }
     qDeleteAll(m_refusing);
 }
 
@@ -121,6 +132,8 @@ StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const Sta
                                                m_config.name.toStdString(),
                                                m_config.stationInfo().toStdString());
     EchoLink::Qso *qso = link.qso.get();
+    if (m_config.gsmOnly)
+        qso->setUseGsmOnly();
     qso->stateChange.connect([this, key, qso](EchoLink::Qso::State state) {
         linkStateChanged(key, qso, state);
     });
@@ -132,7 +145,23 @@ StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const Sta
                                .arg(QLatin1String(kind), it->second.callsign,
                                     FarText::clean(text).simplified()));
     };
-    qso->chatMsgReceived.connect([logText](const std::string &text) { logText("chat", text); });
+    qso->chatMsgReceived.connect([this, key, logText](const std::string &text) {
+        logText("chat", text);
+        const auto it = m_links.find(key);
+        if (it == m_links.end() || !it->second.up)
+            return;
+        // Chat lines come as "CALL>text"; the window names the station itself.
+        QString line = FarText::clean(text).trimmed();
+        const QString prefix = it->second.callsign + QLatin1Char('>');
+        if (line.startsWith(prefix, Qt::CaseInsensitive))
+            line = line.mid(prefix.size()).trimmed();
+        Q_EMIT chatReceived(it->second.callsign, line);
+    });
+    qso->isReceiving.connect([this, key](bool talking) {
+        const auto it = m_links.find(key);
+        if (it != m_links.end())
+            Q_EMIT talkingChanged(it->second.callsign, talking);
+    });
     qso->infoMsgReceived.connect([logText](const std::string &text) { logText("info", text); });
     linkCountChanged();
     return link;
@@ -146,10 +175,14 @@ void StationLinks::linkStateChanged(quint32 key, EchoLink::Qso *qso, int state)
     Link &link = it->second;
     if (state == EchoLink::Qso::STATE_CONNECTED) {
         link.up = true;
+        if (m_audio != nullptr)
+            m_audio->addLink(qso, qso);
         Q_EMIT logLine(QStringLiteral("linked with %1").arg(link.callsign));
         Q_EMIT linksChanged(links());
     } else if (state == EchoLink::Qso::STATE_DISCONNECTED) {
         const bool wasUp = link.up;
+        if (m_audio != nullptr)
+            m_audio->removeLink(qso);
         Q_EMIT logLine(wasUp ? QStringLiteral("link with %1 ended").arg(link.callsign)
                              : QStringLiteral("%1 did not answer").arg(link.callsign));
         // The library is still inside the link's own code: the link goes once it returns.
@@ -160,6 +193,16 @@ void StationLinks::linkStateChanged(quint32 key, EchoLink::Qso *qso, int state)
         if (wasUp)
             Q_EMIT linksChanged(links());
     }
+}
+
+int StationLinks::sendChat(const QString &text)
+{
+    const std::string line = text.toLatin1().toStdString();
+    int sent = 0;
+    for (auto &[address, link] : m_links)
+        if (link.up && link.qso->sendChatData(line))
+            ++sent;
+    return sent;
 }
 
 bool StationLinks::isConnected(const QString &call) const
@@ -210,7 +253,7 @@ void StationLinks::setStationList(const StationList &list)
             && !m_links.contains(station->address.toIPv4Address()))
             startLink(*station);
     }
-    const QHash<quint32, QString> callers = std::exchange(m_waitingCallers, {});
+    const QHash<quint32, Caller> callers = std::exchange(m_waitingCallers, {});
     for (auto it = callers.cbegin(); it != callers.cend(); ++it)
         takeCaller(QHostAddress(it.key()), it.value());
 }
@@ -219,14 +262,14 @@ void StationLinks::stationListFailed(const QString &reason)
 {
     for (const QString &call : std::exchange(m_waitingCalls, {}))
         Q_EMIT logLine(QStringLiteral("cannot look up %1: %2").arg(FarText::clean(call.toUtf8()), reason));
-    const QHash<quint32, QString> callers = std::exchange(m_waitingCallers, {});
+    const QHash<quint32, Caller> callers = std::exchange(m_waitingCallers, {});
     for (auto it = callers.cbegin(); it != callers.cend(); ++it)
-        refuse(QHostAddress(it.key()), it.value(),
+        refuse(QHostAddress(it.key()), it.value().callsign,
                QStringLiteral("the directory cannot confirm your station just now"), false);
 }
 
 void StationLinks::incomingConnection(const Async::IpAddress &ip, const std::string &callsign,
-                                      const std::string &, const std::string &)
+                                      const std::string &, const std::string &offers)
 {
     const QHostAddress address = toQtAddress(ip);
     const quint32 key = address.toIPv4Address();
@@ -248,7 +291,7 @@ void StationLinks::incomingConnection(const Async::IpAddress &ip, const std::str
         return;
     }
     if (m_list.findCallsign(call) != nullptr) {
-        takeCaller(address, call);
+        takeCaller(address, {call, offers});
         return;
     }
     // Not in the list in hand: one fresh list decides, but unknown callers may ask for
@@ -258,12 +301,13 @@ void StationLinks::incomingConnection(const Async::IpAddress &ip, const std::str
         return;
     }
     m_lastCallerFetch.start();
-    m_waitingCallers.insert(key, call);
+    m_waitingCallers.insert(key, {call, offers});
     Q_EMIT stationListWanted();
 }
 
-void StationLinks::takeCaller(const QHostAddress &address, const QString &call)
+void StationLinks::takeCaller(const QHostAddress &address, const Caller &caller)
 {
+    const QString &call = caller.callsign;
     const StationEntry *station = m_list.findCallsign(call);
     if (station == nullptr) {
         refuse(address, call, QStringLiteral("%1 is not in the directory's station list").arg(call), true);
@@ -280,6 +324,9 @@ void StationLinks::takeCaller(const QHostAddress &address, const QString &call)
     }
     Link &link = addLink(address, *station);
     Q_EMIT logLine(QStringLiteral("%1 calls in from %2").arg(call, address.toString()));
+    // The caller said what it offers before its link existed; the link would otherwise
+    // learn it only from the caller's next station information, seconds later.
+    link.qso->setRemoteParams(caller.offers);
     if (!link.qso->initOk() || !link.qso->accept()) {
         m_links.erase(address.toIPv4Address());
         linkCountChanged();

@@ -20,11 +20,13 @@
 
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace EchoLink {
 class Qso;
 }
+class StationAudio;
 
 class StationLinks : public QObject
 {
@@ -50,6 +52,8 @@ public:
     void disconnectAll();
     // Callsigns of the links that are up, sorted.
     QStringList links() const;
+    // Sends a line of chat to every link that is up; how many it went to.
+    int sendChat(const QString &text);
 
     // A fresh station list: links waiting for it start, callers waiting for it are
     // taken or refused.
@@ -58,12 +62,19 @@ public:
     void stationListFailed(const QString &reason);
     bool hasStationList() const { return m_haveList; }
 
+    // Where the links' audio goes while they are up; null: nowhere.
+    void setAudio(StationAudio *audio) { m_audio = audio; }
+
     // From the library's dispatcher: a station calls in.
     void incomingConnection(const Async::IpAddress &ip, const std::string &callsign,
                             const std::string &name, const std::string &priv);
 
 Q_SIGNALS:
     void linksChanged(const QStringList &links);
+    // A linked station's chat line, cleaned and bounded.
+    void chatReceived(const QString &callsign, const QString &text);
+    // A linked station started or stopped sending audio.
+    void talkingChanged(const QString &callsign, bool talking);
     // True when the maximum of links is in use.
     void busyChanged(bool busy);
     // A fresh station list is needed.
@@ -84,7 +95,14 @@ private:
     void startLink(const StationEntry &station);
     Link &addLink(const QHostAddress &address, const StationEntry &station);
     void linkStateChanged(quint32 address, EchoLink::Qso *qso, int state);
-    void takeCaller(const QHostAddress &address, const QString &callsign);
+    // A caller's callsign and what its station offers (the library's "priv" text: the
+    // codecs beyond GSM), which its link uses from the start.
+    struct Caller
+    {
+        QString callsign;
+        std::string offers;
+    };
+    void takeCaller(const QHostAddress &address, const Caller &caller);
     void refuse(const QHostAddress &address, const QString &callsign, const QString &reason,
                 bool remember);
     void linkCountChanged();
@@ -92,12 +110,13 @@ private:
     int linkCount() const { return int(m_links.size()); }
 
     const NodeConfig &m_config;
+    StationAudio *m_audio = nullptr;
     StationList m_list;
     bool m_haveList = false;
     std::map<quint32, Link> m_links;            // by the far station's IPv4 address
     std::vector<Link> m_ended;                  // links that ended, until the library returns
     QSet<QString> m_waitingCalls;               // outgoing, not in the list in hand
-    QHash<quint32, QString> m_waitingCallers;   // incoming, not in the list in hand
+    QHash<quint32, Caller> m_waitingCallers;    // incoming, not in the list in hand
     QHash<quint32, QDeadlineTimer> m_refused;   // addresses ignored until then
     QList<EchoLink::Qso *> m_refusing;          // refused callers being told why
     QElapsedTimer m_lastCallerFetch;

@@ -6,13 +6,16 @@
 #include "NodeBus.h"
 #include "NodeConfig.h"
 #include "UnixSignals.h"
+#include "window/NodeWindow.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusError>
 
 #include <cstdio>
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -46,6 +49,14 @@ int main(int argc, char *argv[])
         QStringLiteral("Configuration file (default $XDG_CONFIG_HOME/echolink-node/echolink-node.conf)."),
         QStringLiteral("FILE"));
     parser.addOption(configOption);
+    const QCommandLineOption noAudioOption(
+        QStringLiteral("no-audio"),
+        QStringLiteral("Run without a sound card: linked stations still hear each other."));
+    parser.addOption(noAudioOption);
+    const QCommandLineOption noWindowOption(
+        QStringLiteral("no-window"),
+        QStringLiteral("Run without a window (a desktop service): the bus and the links only."));
+    parser.addOption(noWindowOption);
     if (!parser.parse(argumentsOf(argc, argv)))
         return fail(parser.errorText(), UsageError);
     if (!parser.positionalArguments().isEmpty())
@@ -55,11 +66,18 @@ int main(int argc, char *argv[])
     UnixSignals signals;
     if (!signals.install())
         return fail(QStringLiteral("cannot watch SIGTERM and SIGINT"));
-    QCoreApplication app(argc, argv);
+    // --help and --version print and exit: they need no display.
+    const bool windowed = !parser.isSet(noWindowOption) && !parser.isSet(helpOption)
+                          && !parser.isSet(versionOption);
+    std::unique_ptr<QCoreApplication> app;
+    if (windowed)
+        app = std::make_unique<QApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("echolink-node"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ECHOLINK_NODE_VERSION));
     if (parser.isSet(helpOption) || parser.isSet(versionOption))
-        parser.process(app);  // prints the text asked for and exits
+        parser.process(*app);  // prints the text asked for and exits
     // The EchoLink library's core runs on this loop; it outlives every library object.
     AsyncQtApplication asyncCore;
     LibraryLog libraryLog;
@@ -76,6 +94,7 @@ int main(int argc, char *argv[])
     if (!bus.isConnected())
         return fail(QStringLiteral("no D-Bus session bus: %1").arg(bus.lastError().message()));
     Node node(config);
+    node.startAudio(parser.isSet(noAudioOption), file.path());
     NodeBus service(node, bus);
     node.setBus(&service);
     // The objects go on the bus before the name, so a caller that sees the name finds them.
@@ -93,7 +112,14 @@ int main(int argc, char *argv[])
         if (!error.isEmpty())
             return fail(error);
     }
+    std::optional<NodeWindow> window;
+    if (windowed) {
+        // The window's "Close EchoLink" ends the node, which ends the program.
+        QApplication::setQuitOnLastWindowClosed(false);
+        window.emplace(node);
+        window->show();
+    }
     QObject::connect(&signals, &UnixSignals::quitRequested, &node, &Node::quit);
     signals.watch();
-    return app.exec();
+    return app->exec();
 }

@@ -47,7 +47,10 @@ QMap<QString, QString> NodeProcess::standardConfig(const QString &callsign) cons
             {QStringLiteral("Timing/DirectoryRetryMs"), QStringLiteral("200")},
             {QStringLiteral("Timing/DirectoryTimeoutMs"), QStringLiteral("2000")},
             {QStringLiteral("Timing/ListRefreshMs"), QStringLiteral("1000")},
-            {QStringLiteral("Timing/UnknownCallerFetchMs"), QStringLiteral("0")}};
+            {QStringLiteral("Timing/UnknownCallerFetchMs"), QStringLiteral("0")},
+            // No sound card unless a test gives the node one.
+            {QStringLiteral("Audio/InputDevice"), QString()},
+            {QStringLiteral("Audio/OutputDevice"), QString()}};
 }
 
 QString NodeProcess::configPath() const
@@ -80,7 +83,8 @@ bool NodeProcess::start(const QStringList &arguments, bool waitForName)
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus.address());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path());
     m_process.setProcessEnvironment(environment);
-    m_process.start(QStringLiteral(ECHOLINK_NODE_PATH), arguments);
+    m_process.start(QStringLiteral(ECHOLINK_NODE_PATH),
+                    m_windowed ? arguments : QStringList{QStringLiteral("--no-window")} + arguments);
     if (!m_process.waitForStarted(5000))
         return false;
     if (!waitForName)

@@ -33,6 +33,8 @@ public:
     QString configPath() const;
     QString configHome() const { return m_home.path(); }
 
+    // Nodes run headless (--no-window) unless told to show their window.
+    void setWindowed(bool windowed) { m_windowed = windowed; }
     // Starts the node; with waitForName, waits until it owns the bus name.
     bool start(const QStringList &arguments = {}, bool waitForName = true);
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
@@ -67,4 +69,5 @@ private:
     PrivateBus m_bus;
     QProcess m_process;
     QString m_output;
+    bool m_windowed = false;
 };

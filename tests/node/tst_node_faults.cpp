@@ -62,6 +62,9 @@ void tst_node_faults::badValuesNameTheKeyAndTheFile_data()
     QTest::newRow("address") << "Network/BindAddress" << "here" << "[Network] BindAddress";
     QTest::newRow("callsign") << "Station/Callsign" << "W1 AW" << "[Station] Callsign";
     QTest::newRow("retry") << "Timing/DirectoryRetryMs" << "-5" << "[Timing] DirectoryRetryMs";
+    QTest::newRow("sound device") << "Audio/OutputDevice" << "default" << "[Audio] OutputDevice";
+    QTest::newRow("gsm only") << "Audio/GsmOnly" << "maybe" << "[Audio] GsmOnly";
+    QTest::newRow("transmit limit") << "Audio/TransmitLimitMs" << "5" << "[Audio] TransmitLimitMs";
 }
 
 void tst_node_faults::badValuesNameTheKeyAndTheFile()

@@ -74,6 +74,16 @@ void key(const QString &keys)
             + keys.split(QLatin1Char(' '), Qt::SkipEmptyParts));
 }
 
+void keyDown(const QString &key)
+{
+    xdotool({QStringLiteral("keydown"), key});
+}
+
+void keyUp(const QString &key)
+{
+    xdotool({QStringLiteral("keyup"), key});
+}
+
 void type(const QString &text)
 {
     xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), text});
@@ -86,7 +96,7 @@ void raise(WId window)
 
 void activate(WId window)
 {
-    xdotool({QStringLiteral("windowactivate"), QString::number(window)});
+    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)});
 }
 
 QList<WId> visibleWindowsOf(qint64 pid)

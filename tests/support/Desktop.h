@@ -24,11 +24,14 @@ void parkPointer();
 // Key presses to whichever window has the keyboard focus, as xdotool names them,
 // separated by blanks ("Return", "ctrl+a Delete").
 void key(const QString &keys);
+// Presses a key and holds it, until keyUp lets it go (no auto-repeat is sent).
+void keyDown(const QString &key);
+void keyUp(const QString &key);
 // Types text into whichever window has the keyboard focus.
 void type(const QString &text);
 // Asks the window manager to raise a window, as a click on its frame would.
 void raise(WId window);
-// Asks the window manager to make a window the active one, as Alt+Tab to it would.
+// Asks the window manager to give a window the keyboard focus, and waits until it has.
 void activate(WId window);
 
 // The mapped top-level windows of a process (by _NET_WM_PID), override-redirect ones

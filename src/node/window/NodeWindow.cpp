@@ -1,0 +1,231 @@
+#include "NodeWindow.h"
+
+#include "node/Node.h"
+#include "PushToTalk.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int MeterFloorDbfs = -60;
+constexpr int MeterIntervalMs = 100;
+const QString TalkingMark = QStringLiteral("  (talking)");
+
+QProgressBar *meter(const QString &name)
+{
+    auto *bar = new QProgressBar;
+    bar->setRange(MeterFloorDbfs, 0);
+    bar->setValue(MeterFloorDbfs);
+    bar->setFormat(QStringLiteral("%v dBFS"));
+    bar->setAccessibleName(name);
+    return bar;
+}
+
+}  // namespace
+
+NodeWindow::NodeWindow(Node &node, QWidget *parent) : QMainWindow(parent), m_node(node)
+{
+    setWindowTitle(QStringLiteral("EchoLink %1").arg(node.callsign()));
+    auto *central = new QWidget;
+    auto *layout = new QHBoxLayout(central);
+    layout->addWidget(buildStation(), 1);
+    layout->addWidget(buildChat(), 1);
+    setCentralWidget(central);
+    m_pushToTalk = new PushToTalk(m_talk, this, m_chatInput);
+    buildMenu();
+    setTabOrder(m_talk, m_links);
+    setTabOrder(m_links, m_chatInput);
+    setTabOrder(m_chatInput, m_send);
+    setTabOrder(m_send, m_close);
+
+    connect(m_pushToTalk, &PushToTalk::transmitWanted, this, &NodeWindow::transmit);
+    connect(&node, &Node::transmittingChanged, m_pushToTalk, &PushToTalk::showTransmitting);
+    connect(&node, &Node::linksChanged, this, &NodeWindow::showLinks);
+    connect(&node, &Node::talkingChanged, this, &NodeWindow::showTalking);
+    connect(&node, &Node::directoryStatusChanged, m_directory, &QLabel::setText);
+    connect(&node, &Node::chatReceived, this, [this](const QString &callsign, const QString &text) {
+        addChatLine(callsign + QStringLiteral(": ") + text);
+    });
+    m_meterTimer.setInterval(MeterIntervalMs);
+    connect(&m_meterTimer, &QTimer::timeout, this, &NodeWindow::readMeters);
+    showLinks(node.links());
+}
+
+QWidget *NodeWindow::buildStation()
+{
+    auto *box = new QWidget;
+    auto *layout = new QVBoxLayout(box);
+    auto *identity = new QFormLayout;
+    auto *callsign = new QLabel(m_node.callsign());
+    callsign->setAccessibleName(QStringLiteral("Callsign"));
+    callsign->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    identity->addRow(QStringLiteral("Callsign:"), callsign);
+    m_directory = new QLabel(m_node.directoryStatus());
+    m_directory->setAccessibleName(QStringLiteral("Directory status"));
+    m_directory->setWordWrap(true);
+    identity->addRow(QStringLiteral("Directory:"), m_directory);
+    layout->addLayout(identity);
+
+    auto *linksLabel = new QLabel(QStringLiteral("&Linked stations:"));
+    m_links = new QListWidget;
+    m_links->setAccessibleName(QStringLiteral("Linked stations"));
+    linksLabel->setBuddy(m_links);
+    layout->addWidget(linksLabel);
+    layout->addWidget(m_links, 1);
+
+    m_talk = new QPushButton;
+    m_talk->setAccessibleName(QStringLiteral("Push to talk"));
+    m_talk->setAccessibleDescription(QStringLiteral("Hold to transmit; the space bar does the same"));
+    m_talk->setMinimumHeight(90);
+    QFont big = m_talk->font();
+    big.setPointSizeF(big.pointSizeF() * 1.4);
+    m_talk->setFont(big);
+    layout->addWidget(m_talk);
+    m_problem = new QLabel;
+    m_problem->setAccessibleName(QStringLiteral("Push-to-talk problem"));
+    m_problem->setWordWrap(true);
+    layout->addWidget(m_problem);
+
+    auto *meters = new QFormLayout;
+    m_receiveLevel = meter(QStringLiteral("Receive level"));
+    m_transmitLevel = meter(QStringLiteral("Transmit level"));
+    meters->addRow(QStringLiteral("Receive:"), m_receiveLevel);
+    meters->addRow(QStringLiteral("Transmit:"), m_transmitLevel);
+    layout->addLayout(meters);
+
+    m_close = new QPushButton(QStringLiteral("&Close EchoLink"));
+    m_close->setAccessibleName(QStringLiteral("Close EchoLink"));
+    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    layout->addWidget(m_close);
+    return box;
+}
+
+QWidget *NodeWindow::buildChat()
+{
+    auto *box = new QWidget;
+    auto *layout = new QVBoxLayout(box);
+    layout->addWidget(new QLabel(QStringLiteral("Chat:")));
+    // Plain text only: what far stations send is never read as markup.
+    m_chat = new QPlainTextEdit;
+    m_chat->setReadOnly(true);
+    m_chat->setMaximumBlockCount(ChatLines);
+    m_chat->setAccessibleName(QStringLiteral("Chat"));
+    m_chat->setFocusPolicy(Qt::ClickFocus);
+    layout->addWidget(m_chat, 1);
+    auto *line = new QHBoxLayout;
+    m_chatInput = new QLineEdit;
+    m_chatInput->setMaxLength(Node::MaxChatLength);
+    m_chatInput->setAccessibleName(QStringLiteral("Chat message"));
+    m_chatInput->setPlaceholderText(QStringLiteral("Message to the linked stations"));
+    m_send = new QPushButton(QStringLiteral("Sen&d"));
+    m_send->setAccessibleName(QStringLiteral("Send chat message"));
+    connect(m_chatInput, &QLineEdit::returnPressed, this, &NodeWindow::sendChat);
+    connect(m_send, &QPushButton::clicked, this, &NodeWindow::sendChat);
+    line->addWidget(m_chatInput, 1);
+    line->addWidget(m_send);
+    layout->addLayout(line);
+    return box;
+}
+
+void NodeWindow::buildMenu()
+{
+    QMenu *station = menuBar()->addMenu(QStringLiteral("&Station"));
+    QAction *toggle = station->addAction(QStringLiteral("&Toggle push-to-talk"));
+    toggle->setCheckable(true);
+    connect(toggle, &QAction::toggled, m_pushToTalk, &PushToTalk::setToggleMode);
+    station->addSeparator();
+    QAction *close = station->addAction(QStringLiteral("&Close EchoLink"));
+    close->setShortcut(QKeySequence::Quit);
+    connect(close, &QAction::triggered, this, &QWidget::close);
+}
+
+void NodeWindow::showLinks(const QStringList &links)
+{
+    m_linked = links;
+    m_talking.intersect(QSet<QString>(links.begin(), links.end()));
+    const QString current = m_links->currentItem() ? m_links->currentItem()->data(Qt::UserRole).toString() : QString();
+    m_links->clear();
+    for (const QString &callsign : links) {
+        auto *item = new QListWidgetItem(callsign + (m_talking.contains(callsign) ? TalkingMark : QString()));
+        item->setData(Qt::UserRole, callsign);
+        m_links->addItem(item);
+        if (callsign == current)
+            m_links->setCurrentItem(item);
+    }
+}
+
+void NodeWindow::showTalking(const QString &callsign, bool talking)
+{
+    if (talking)
+        m_talking.insert(callsign);
+    else
+        m_talking.remove(callsign);
+    showLinks(m_linked);
+}
+
+void NodeWindow::transmit(bool on)
+{
+    const Node::Refusal refusal = m_node.transmit(on);
+    m_problem->setText(refusal.message);
+}
+
+void NodeWindow::sendChat()
+{
+    const QString text = m_chatInput->text();
+    const Node::Refusal refusal = m_node.sendChat(text);
+    if (!refusal.errorName.isEmpty()) {
+        addChatLine(QStringLiteral("(not sent: %1)").arg(refusal.message));
+        return;
+    }
+    addChatLine(m_node.callsign() + QStringLiteral(": ") + text.simplified());
+    m_chatInput->clear();
+}
+
+void NodeWindow::addChatLine(const QString &line)
+{
+    m_chat->appendPlainText(line);
+}
+
+void NodeWindow::readMeters()
+{
+    const auto show = [](QProgressBar *bar, const LevelMeter::Levels &levels) {
+        bar->setValue(std::clamp(int(std::lround(levels.peakDbfs)), MeterFloorDbfs, 0));
+    };
+    show(m_receiveLevel, m_node.takeReceiveLevels());
+    show(m_transmitLevel, m_node.takeTransmitLevels());
+}
+
+void NodeWindow::closeEvent(QCloseEvent *event)
+{
+    // The node ends the program once it has logged off and said Closing.
+    event->ignore();
+    m_pushToTalk->release();
+    hide();
+    m_node.quit();
+}
+
+void NodeWindow::showEvent(QShowEvent *event)
+{
+    m_meterTimer.start();
+    QMainWindow::showEvent(event);
+}
+
+void NodeWindow::hideEvent(QHideEvent *event)
+{
+    m_meterTimer.stop();
+    QMainWindow::hideEvent(event);
+}
