@@ -1,0 +1,19 @@
+#include "VoiceCodec.h"
+
+#include "AudioPacket.h"
+#include "GsmCodec.h"
+#include "SpeexCodec.h"
+
+VoiceCodec::~VoiceCodec() = default;
+
+std::unique_ptr<VoiceCodec> makeCodec(quint8 payloadType)
+{
+    switch (payloadType) {
+    case PayloadGsm:
+        return std::make_unique<GsmCodec>();
+    case PayloadSpeex:
+        return std::make_unique<SpeexCodec>();
+    default:
+        return nullptr;
+    }
+}
