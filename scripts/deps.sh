@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(g++ make cmake qt6-base-dev libgl-dev dbus fonts-arkpandora)
 # echolink-node: Debian's EchoLink protocol library and what its headers include.
 packages+=(pkg-config libecholib-dev libasynccore-dev libasynccpp-dev libasyncaudio-dev
-           libsigc++-2.0-dev libgsm1-dev)
+           libsigc++-2.0-dev libgsm1-dev libspeex-dev)
 if [ "${1:-}" = "--tests" ]; then
   packages+=(xvfb xauth openbox x11-utils xdotool imagemagick dpkg-dev desktop-file-utils appstream
              weston xwayland qt6-wayland at-spi2-core lintian)

@@ -120,6 +120,10 @@ private Q_SLOTS:
         QCOMPARE(nameless->callsign, "*ECHOTEST*");
         QCOMPARE(nameless->name, "");
         QCOMPARE(nameless->priv, "");
+        const auto wide = ControlPacket::parse(ControlPacket::sdes("ABCDEFGHIJKLMNO", "Name", ""));
+        QVERIFY(wide);
+        QCOMPARE(wide->callsign, "ABCDEFGHIJKLMNO");
+        QCOMPARE(wide->name, "Name");
         const auto huge = ControlPacket::parse(ControlPacket::sdes(QByteArray(300, 'C'), "x", QByteArray(300, 'P')));
         QVERIFY(huge);
         QCOMPARE(huge->callsign, QByteArray(ControlPacket::MaxCallsign, 'C'));

@@ -167,6 +167,9 @@ QByteArray ControlPacket::sdes(QByteArrayView callsign, QByteArrayView name, QBy
     openSubPacket(packet, TypeSdes);
     appendItem(packet, ItemCname, "CALLSIGN");
     QByteArray nameText = upToNul(callsign).toByteArray().leftJustified(NameCallsignWidth, ' ');
+    // A callsign that fills the column still needs a blank to end it before the name.
+    if (!nameText.endsWith(' ') && !upToNul(name).isEmpty())
+        nameText += ' ';
     nameText += upToNul(name);
     appendItem(packet, ItemName, nameText);
     appendItem(packet, ItemEmail, "CALLSIGN");

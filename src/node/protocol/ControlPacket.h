@@ -21,7 +21,8 @@ struct ControlPacket {
 
     // nullopt for anything malformed or not a link's SDES or BYE. Never reads past the end.
     static std::optional<ControlPacket> parse(QByteArrayView datagram);
-    // Our station's SDES: NAME is the callsign padded to 15 characters, then the name;
+    // Our station's SDES: NAME is the callsign padded to 15 characters (and always a blank
+    // before a name), then the name;
     // an empty priv leaves the PRIV item out. Every item is cut to 255 bytes.
     static QByteArray sdes(QByteArrayView callsign, QByteArrayView name, QByteArrayView priv);
     static QByteArray bye();
