@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(g++ make cmake qt6-base-dev libgl-dev dbus fonts-arkpandora)
-# echolink-node: Debian's EchoLink protocol library and what its headers include.
+# echolink-node: Debian's EchoLink protocol library and what its headers include, and the
+# GSM and Speex codec libraries.
 packages+=(pkg-config libecholib-dev libasynccore-dev libasynccpp-dev libasyncaudio-dev
            libsigc++-2.0-dev libgsm1-dev libspeex-dev)
 if [ "${1:-}" = "--tests" ]; then
