@@ -1,4 +1,4 @@
-// The EchoLink library's application core, run on Qt's event loop: the library's file
+// The audio library's application core (SvxLink's Async), run on Qt's event loop: its file
 // descriptor watches become QSocketNotifiers and its timers QTimers, so Qt, D-Bus and the
 // library share the node's one thread. Derived from the library's CppApplication only to
 // keep its DNS worker, which reports through a watch and therefore through this loop too.

@@ -1,10 +1,9 @@
 #include "Node.h"
 
-#include "AsyncAddress.h"
 #include "FarText.h"
 #include "NodeBus.h"
 
-#include <EchoLinkDispatcher.h>
+#include "protocol/UdpTransport.h"
 
 #include <QCoreApplication>
 
@@ -23,8 +22,7 @@ Node::Node(NodeConfig config, QObject *parent)
 
 Node::~Node()
 {
-    m_links.reset();  // every link leaves the dispatcher before it goes
-    EchoLink::Dispatcher::deleteInstance();  // nothing when networking never started
+    m_links.reset();  // links say goodbye through the transport before it goes
 }
 
 void Node::log(const QString &line)
@@ -111,20 +109,19 @@ void Node::keepOffline(const QString &reason)
 
 QString Node::startNetworking()
 {
-    EchoLink::Dispatcher::setBindAddr(toAsyncAddress(m_config.bindAddress));
-    EchoLink::Dispatcher *dispatcher = EchoLink::Dispatcher::instance();
-    if (dispatcher == nullptr)
+    auto transport = std::make_unique<UdpTransport>();
+    if (!transport->bind(m_config.bindAddress))
         return QStringLiteral("cannot bind the link ports UDP 5198 and 5199 on %1 (another "
                               "EchoLink program, or an address this machine does not have)")
             .arg(m_config.bindAddress.isNull() ? QStringLiteral("any address")
                                                : m_config.bindAddress.toString());
+    m_transport = std::move(transport);
 
-    m_links = std::make_unique<StationLinks>(m_config);
+    m_links = std::make_unique<StationLinks>(m_config, *m_transport);
     m_links->setAudio(&m_audio);
     m_directory = std::make_unique<DirectoryLogon>(m_config);
     m_fetcher = std::make_unique<StationListFetcher>(m_config.directoryServers, m_config.bindAddress,
                                                      m_config.directoryTimeoutMs);
-    dispatcher->incomingConnection.connect(sigc::mem_fun(*m_links, &StationLinks::incomingConnection));
 
     connect(m_links.get(), &StationLinks::logLine, this, &Node::log);
     connect(m_links.get(), &StationLinks::stationListWanted, this, &Node::fetchList);

@@ -16,6 +16,7 @@
 #include <memory>
 
 class NodeBus;
+class UdpTransport;
 
 class Node : public QObject
 {
@@ -85,6 +86,7 @@ private:
     QString m_noInputReason;
     StationAudio m_audio;  // outlives the links, which leave it as they go
     QTimer m_transmitLimit;
+    std::unique_ptr<UdpTransport> m_transport;  // outlives the links, which send through it
     std::unique_ptr<StationLinks> m_links;
     std::unique_ptr<DirectoryLogon> m_directory;
     std::unique_ptr<StationListFetcher> m_fetcher;

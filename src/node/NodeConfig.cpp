@@ -219,6 +219,8 @@ bool NodeConfigFile::load(NodeConfig &config)
         {"Timing/ListRefreshMs", &config.listRefreshMs, 100, 24 * 3600000},
         {"Timing/UnknownCallerFetchMs", &config.unknownCallerFetchMs, 0, 3600000},
         {"Timing/RefusedMemoryMs", &config.refusedMemoryMs, 0, 24 * 3600000},
+        {"Timing/KeepAliveMs", &config.keepAliveMs, 10, 3600000},
+        {"Timing/LinkTimeoutMs", &config.linkTimeoutMs, 10, 3600000},
     };
     for (const Number &number : numbers) {
         const QString value = text(number.key);

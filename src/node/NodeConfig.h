@@ -39,6 +39,8 @@ struct NodeConfig
     int listRefreshMs = 4 * 60 * 1000;   // the station list is fetched again this often
     int unknownCallerFetchMs = 60000;    // unknown callers cause at most one list fetch per this
     int refusedMemoryMs = 10 * 60 * 1000;  // a refused address is ignored this long
+    int keepAliveMs = 10000;             // a link's keep-alive; an unanswered call gives up after 5
+    int linkTimeoutMs = 50000;           // a link that hears nothing this long has timed out
 
     // The description the directory shows: the location, cut to the directory's 27 characters.
     QString directoryDescription() const;

@@ -1,10 +1,9 @@
 #include "StationLinks.h"
 
-#include "AsyncAddress.h"
 #include "FarText.h"
+#include "LinkAudio.h"
 #include "audio/StationAudio.h"
-
-#include <EchoLinkQso.h>
+#include "protocol/Transport.h"
 
 #include <QTimer>
 
@@ -13,10 +12,11 @@
 namespace {
 
 const QString ErrorPrefix = QStringLiteral("org.dialboard.EchoLink.Error.");
-constexpr int MaxWaitingCalls = 40;  // links waiting for a fresh list, at most
-constexpr int MaxRemembered = 4096;  // refused addresses remembered, at most
-constexpr int RefusalHoldMs = 300;   // a refused caller is held this long to hear why
-constexpr int SharedAddressCheckMs = 5000;  // how often links are checked for a second station
+constexpr int MaxWaitingCalls = 40;     // links waiting for a fresh list, at most
+constexpr int MaxWaitingCallers = 40;   // callers waiting for a fresh list, at most
+constexpr int RefusalHoldMs = 300;      // a refused caller hears why before the goodbye
+constexpr int ShortRefusalMs = 10000;   // busy or unconfirmed callers are ignored this long
+constexpr int OtherStationTellMs = 60000;  // a second station at a linked address is told once a minute
 
 bool isAllDigits(const QString &text)
 {
@@ -31,27 +31,65 @@ StationLinks::Answer refusal(const char *name, const QString &message)
 
 }  // namespace
 
-StationLinks::StationLinks(const NodeConfig &config, QObject *parent)
-    : QObject(parent), m_config(config)
+StationLinks::StationLinks(const NodeConfig &config, Transport &transport, QObject *parent)
+    : QObject(parent), m_config(config), m_transport(transport)
 {
-    m_sharedAddressCheck.setInterval(SharedAddressCheckMs);
-    connect(&m_sharedAddressCheck, &QTimer::timeout, this, &StationLinks::checkSharedAddresses);
+    connect(&transport, &Transport::controlReceived, this, &StationLinks::controlReceived);
+    connect(&transport, &Transport::audioReceived, this, &StationLinks::audioReceived);
+    connect(&m_drops, &DropCount::logLine, this, &StationLinks::logLine);
 }
 
 StationLinks::~StationLinks()
 {
-    for (const auto &[address, link] : m_links) {
-        if (m_audio != nullptr)
-            m_audio->removeLink(link.qso.get());
-        // A link still up says goodbye as it goes, and reports that to nobody: the map
-        // it would report to is being taken down.
-        link.qso->stateChange.clear();
-        link.qso->chatMsgReceived.clear();
-        link.qso->infoMsgReceived.clear();
-        link.qso->isReceiving.clear();
+    // Links still up say goodbye as they go, and report that to nobody: the map they
+    // would report to is being taken down.
+    for (auto &[address, link] : m_links) {
+        if (m_audio != nullptr && link.audio)
+            m_audio->removeLink(link.audio.get());
+        link.audio.reset();
+        link.link->disconnect(this);
     }
-    qDeleteAll(m_refusing);
 }
+
+// --- What arrives -------------------------------------------------------------------
+
+void StationLinks::controlReceived(const QHostAddress &from, quint16 port, const QByteArray &datagram)
+{
+    const std::optional<ControlPacket> packet = ControlPacket::parse(datagram);
+    if (!packet) {
+        m_drops.drop(DropCount::Malformed);
+        return;
+    }
+    const auto it = m_links.find(from.toIPv4Address());
+    if (it != m_links.end()) {
+        if (!it->second.link->controlDatagram(port, *packet))
+            m_drops.drop(DropCount::WrongPort);
+        return;
+    }
+    // A station that is not linked can only call in; its goodbye needs no answer.
+    if (packet->kind == ControlPacket::Kind::Sdes)
+        callerHeard(from, port, *packet);
+    else
+        m_drops.drop(DropCount::UnknownStation);
+}
+
+void StationLinks::audioReceived(const QHostAddress &from, quint16 port, const QByteArray &datagram)
+{
+    const auto it = m_links.find(from.toIPv4Address());
+    if (it == m_links.end()) {
+        m_drops.drop(DropCount::UnknownStation);
+        return;
+    }
+    const std::optional<AudioPacket> packet = AudioPacket::parse(datagram);
+    if (!packet) {
+        m_drops.drop(DropCount::Malformed);
+        return;
+    }
+    if (!it->second.link->audioDatagram(port, *packet))
+        m_drops.drop(DropCount::WrongPort);
+}
+
+// --- Links out ----------------------------------------------------------------------
 
 StationLinks::Link *StationLinks::findLink(const QString &call)
 {
@@ -112,14 +150,9 @@ StationLinks::Answer StationLinks::connectTo(const QString &call)
 void StationLinks::startLink(const StationEntry &station)
 {
     Link &link = addLink(station.address, station);
-    if (link.qso->initOk() && link.qso->connect()) {
-        Q_EMIT logLine(QStringLiteral("linking with %1 (node %2) at %3")
-                           .arg(station.callsign).arg(station.id).arg(station.address.toString()));
-        return;
-    }
-    Q_EMIT logLine(QStringLiteral("cannot link with %1").arg(station.callsign));
-    m_links.erase(station.address.toIPv4Address());
-    linkCountChanged();
+    Q_EMIT logLine(QStringLiteral("linking with %1 (node %2) at %3")
+                       .arg(station.callsign).arg(station.id).arg(station.address.toString()));
+    link.link->call();
 }
 
 StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const StationEntry &station)
@@ -128,25 +161,17 @@ StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const Sta
     Link &link = m_links[key];
     link.callsign = station.callsign;
     link.id = station.id;
-    link.qso = std::make_unique<EchoLink::Qso>(toAsyncAddress(address), m_config.callsign.toStdString(),
-                                               m_config.name.toStdString(),
-                                               m_config.stationInfo().toStdString());
-    EchoLink::Qso *qso = link.qso.get();
-    if (m_config.gsmOnly)
-        qso->setUseGsmOnly();
-    qso->stateChange.connect([this, key, qso](EchoLink::Qso::State state) {
-        linkStateChanged(key, qso, state);
-    });
-    // What far stations say is logged cleaned and bounded, never as it came.
-    auto logText = [this, key](const char *kind, const std::string &text) {
-        const auto it = m_links.find(key);
-        if (it != m_links.end())
-            Q_EMIT logLine(QStringLiteral("%1 from %2: %3")
-                               .arg(QLatin1String(kind), it->second.callsign,
-                                    FarText::clean(text).simplified()));
-    };
-    qso->chatMsgReceived.connect([this, key, logText](const std::string &text) {
-        logText("chat", text);
+    StationLink::Local local{m_config.callsign.toLatin1(), m_config.name.toLatin1(),
+                             m_config.stationInfo().toLatin1(), m_config.gsmOnly};
+    StationLink::Timing timing;
+    timing.keepAliveMs = m_config.keepAliveMs;
+    timing.timeoutMs = m_config.linkTimeoutMs;
+    link.link = std::make_unique<StationLink>(m_transport, address, local, timing);
+    StationLink *station_link = link.link.get();
+    connect(station_link, &StationLink::stateChanged, this,
+            [this, key, station_link](StationLink::State state) { linkStateChanged(key, station_link, state); });
+    connect(station_link, &StationLink::chatReceived, this, [this, key](const QByteArray &text) {
+        farText(key, "chat", text);
         const auto it = m_links.find(key);
         if (it == m_links.end() || !it->second.up)
             return;
@@ -157,38 +182,72 @@ StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const Sta
             line = line.mid(prefix.size()).trimmed();
         Q_EMIT chatReceived(it->second.callsign, line);
     });
-    qso->isReceiving.connect([this, key](bool talking) {
+    connect(station_link, &StationLink::infoReceived, this,
+            [this, key](const QByteArray &text) { farText(key, "info", text); });
+    connect(station_link, &StationLink::talkingChanged, this, [this, key](bool talking) {
         const auto it = m_links.find(key);
         if (it != m_links.end())
             Q_EMIT talkingChanged(it->second.callsign, talking);
     });
-    qso->infoMsgReceived.connect([logText](const std::string &text) { logText("info", text); });
+    connect(station_link, &StationLink::otherStationHeard, this,
+            [this, key](const QByteArray &callsign) { otherStationHeard(key, callsign); });
     linkCountChanged();
     return link;
 }
 
-void StationLinks::linkStateChanged(quint32 key, EchoLink::Qso *qso, int state)
+// What far stations say is logged cleaned and bounded, never as it came; chat at most
+// ten lines in ten seconds.
+void StationLinks::farText(quint32 key, const char *kind, const QByteArray &text)
 {
     const auto it = m_links.find(key);
-    if (it == m_links.end() || it->second.qso.get() != qso)
+    if (it == m_links.end())
+        return;
+    if (qstrcmp(kind, "chat") == 0 && !m_chatLog.take())
+        return;
+    Q_EMIT logLine(QStringLiteral("%1 from %2: %3")
+                       .arg(QLatin1String(kind), it->second.callsign, FarText::clean(text).simplified()));
+}
+
+void StationLinks::linkStateChanged(quint32 key, StationLink *station_link, StationLink::State state)
+{
+    const auto it = m_links.find(key);
+    if (it == m_links.end() || it->second.link.get() != station_link)
         return;
     Link &link = it->second;
-    if (state == EchoLink::Qso::STATE_CONNECTED) {
+    if (state == StationLink::State::Up) {
         link.up = true;
-        if (m_audio != nullptr)
-            m_audio->addLink(qso, qso);
-        Q_EMIT logLine(QStringLiteral("linked with %1").arg(link.callsign));
+        const bool speex = station_link->sendingPayloadType() == PayloadSpeex;
+        if (m_audio != nullptr) {
+            link.audio = std::make_unique<LinkAudio>(*station_link);
+            m_audio->addLink(link.audio.get(), link.audio.get());
+        }
+        Q_EMIT logLine(QStringLiteral("linked with %1 (sound in %2)")
+                           .arg(link.callsign, speex ? QStringLiteral("Speex") : QStringLiteral("GSM")));
         Q_EMIT linksChanged(links());
-    } else if (state == EchoLink::Qso::STATE_DISCONNECTED) {
+    } else if (state == StationLink::State::Ended) {
         const bool wasUp = link.up;
-        if (m_audio != nullptr)
-            m_audio->removeLink(qso);
-        Q_EMIT logLine(wasUp ? QStringLiteral("link with %1 ended").arg(link.callsign)
-                             : QStringLiteral("%1 did not answer").arg(link.callsign));
-        // The library is still inside the link's own code: the link goes once it returns.
-        m_ended.push_back(std::move(link));
+        if (m_audio != nullptr && link.audio)
+            m_audio->removeLink(link.audio.get());
+        link.audio.reset();
+        switch (station_link->end()) {
+        case StationLink::End::NoAnswer:
+            Q_EMIT logLine(QStringLiteral("%1 did not answer").arg(link.callsign));
+            break;
+        case StationLink::End::TimedOut:
+            Q_EMIT logLine(QStringLiteral("link with %1 timed out").arg(link.callsign));
+            break;
+        case StationLink::End::FarBye:
+            Q_EMIT logLine(wasUp ? QStringLiteral("link with %1 ended by the far station").arg(link.callsign)
+                                 : QStringLiteral("%1 refused the link").arg(link.callsign));
+            break;
+        default:
+            Q_EMIT logLine(QStringLiteral("link with %1 ended").arg(link.callsign));
+            break;
+        }
+        // The link is still inside its own code: it goes once that returns.
+        station_link->disconnect(this);
+        link.link.release()->deleteLater();
         m_links.erase(it);
-        QTimer::singleShot(0, this, [this] { m_ended.clear(); });
         linkCountChanged();
         if (wasUp)
             Q_EMIT linksChanged(links());
@@ -197,10 +256,10 @@ void StationLinks::linkStateChanged(quint32 key, EchoLink::Qso *qso, int state)
 
 int StationLinks::sendChat(const QString &text)
 {
-    const std::string line = text.toLatin1().toStdString();
+    const QByteArray line = text.toLatin1();
     int sent = 0;
     for (auto &[address, link] : m_links)
-        if (link.up && link.qso->sendChatData(line))
+        if (link.up && link.link->sendChat(line))
             ++sent;
     return sent;
 }
@@ -215,17 +274,17 @@ void StationLinks::disconnect(const QString &call)
 {
     m_waitingCalls.remove(call.trimmed().toUpper());
     if (Link *link = findLink(call))
-        link->qso->disconnect();  // reports the end through linkStateChanged
+        link->link->hangUp();  // reports the end through linkStateChanged
 }
 
 void StationLinks::disconnectAll()
 {
     m_waitingCalls.clear();
-    QList<EchoLink::Qso *> qsos;
+    QList<StationLink *> all;
     for (const auto &[address, link] : m_links)
-        qsos << link.qso.get();
-    for (EchoLink::Qso *qso : qsos)
-        qso->disconnect();
+        all << link.link.get();
+    for (StationLink *link : all)
+        link->hangUp();
 }
 
 QStringList StationLinks::links() const
@@ -237,6 +296,8 @@ QStringList StationLinks::links() const
     up.sort();
     return up;
 }
+
+// --- The station list ---------------------------------------------------------------
 
 void StationLinks::setStationList(const StationList &list)
 {
@@ -264,44 +325,42 @@ void StationLinks::stationListFailed(const QString &reason)
         Q_EMIT logLine(QStringLiteral("cannot look up %1: %2").arg(FarText::clean(call.toUtf8()), reason));
     const QHash<quint32, Caller> callers = std::exchange(m_waitingCallers, {});
     for (auto it = callers.cbegin(); it != callers.cend(); ++it)
-        refuse(QHostAddress(it.key()), it.value().callsign,
-               QStringLiteral("the directory cannot confirm your station just now"), false);
+        refuse(QHostAddress(it.key()), it.value().callsign, Refusal::Unconfirmed);
 }
 
-void StationLinks::incomingConnection(const Async::IpAddress &ip, const std::string &callsign,
-                                      const std::string &, const std::string &offers)
+// --- Links in -----------------------------------------------------------------------
+
+void StationLinks::callerHeard(const QHostAddress &address, quint16 port, const ControlPacket &sdes)
 {
-    const QHostAddress address = toQtAddress(ip);
     const quint32 key = address.toIPv4Address();
-    const QString call = FarText::clean(callsign).trimmed().toUpper();
-    const auto refusedUntil = m_refused.constFind(key);
-    if (refusedUntil != m_refused.constEnd()) {
-        if (!refusedUntil->hasExpired())
-            return;  // refused a short while ago: not even an answer
-        m_refused.erase(refusedUntil);
-    }
-    if (m_links.contains(key) || m_waitingCallers.contains(key))
+    const QString call = FarText::clean(sdes.callsign).trimmed().toUpper();
+    if (m_refused.isRefused(key) || m_waitingCallers.contains(key))
+        return;  // refused a short while ago, or being decided: not even an answer
+    if (call.isEmpty()) {
+        m_drops.drop(DropCount::Malformed);
         return;
+    }
     if (!m_config.acceptsCaller(call)) {
-        refuse(address, call, QStringLiteral("%1 does not take links from %2").arg(m_config.callsign, call), true);
+        refuse(address, call, Refusal::Policy);
         return;
     }
     if (linkCount() >= m_config.maxLinks) {
-        refuse(address, call, QStringLiteral("%1 is busy: all links are in use").arg(m_config.callsign), false);
+        refuse(address, call, Refusal::Busy);
         return;
     }
     if (m_list.findCallsign(call) != nullptr) {
-        takeCaller(address, {call, offers});
+        takeCaller(address, {call, port, sdes});
         return;
     }
     // Not in the list in hand: one fresh list decides, but unknown callers may ask for
     // at most one list per interval, so forged packets cannot flood the directory.
-    if (m_lastCallerFetch.isValid() && !m_lastCallerFetch.hasExpired(m_config.unknownCallerFetchMs)) {
-        refuse(address, call, QStringLiteral("%1 is not in the directory's station list").arg(call), true);
+    if ((m_lastCallerFetch.isValid() && !m_lastCallerFetch.hasExpired(m_config.unknownCallerFetchMs))
+        || m_waitingCallers.size() >= MaxWaitingCallers) {
+        refuse(address, call, Refusal::NotListed);
         return;
     }
     m_lastCallerFetch.start();
-    m_waitingCallers.insert(key, {call, offers});
+    m_waitingCallers.insert(key, {call, port, sdes});
     Q_EMIT stationListWanted();
 }
 
@@ -310,83 +369,83 @@ void StationLinks::takeCaller(const QHostAddress &address, const Caller &caller)
     const QString &call = caller.callsign;
     const StationEntry *station = m_list.findCallsign(call);
     if (station == nullptr) {
-        refuse(address, call, QStringLiteral("%1 is not in the directory's station list").arg(call), true);
+        refuse(address, call, Refusal::NotListed);
         return;
     }
     if (station->address != address) {
-        refuse(address, call,
-               QStringLiteral("the directory lists %1 at another address").arg(call), true);
+        refuse(address, call, Refusal::OtherAddress);
         return;
     }
     if (m_links.contains(address.toIPv4Address()) || linkCount() >= m_config.maxLinks) {
-        refuse(address, call, QStringLiteral("%1 is busy").arg(m_config.callsign), false);
+        refuse(address, call, Refusal::Busy);
         return;
     }
     Link &link = addLink(address, *station);
     Q_EMIT logLine(QStringLiteral("%1 calls in from %2").arg(call, address.toString()));
-    // The caller said what it offers before its link existed; the link would otherwise
-    // learn it only from the caller's next station information, seconds later.
-    link.qso->setRemoteParams(caller.offers);
-    if (!link.qso->initOk() || !link.qso->accept()) {
-        m_links.erase(address.toIPv4Address());
-        linkCountChanged();
-    }
+    link.link->accept(caller.opening, caller.port);
 }
 
-void StationLinks::refuse(const QHostAddress &address, const QString &call, const QString &reason,
-                          bool remember)
+void StationLinks::refuse(const QHostAddress &address, const QString &call, Refusal why)
 {
-    Q_EMIT logLine(QStringLiteral("refused %1 from %2: %3").arg(call, address.toString(), reason));
-    if (remember && m_config.refusedMemoryMs > 0) {
-        if (m_refused.size() >= MaxRemembered)
-            m_refused.removeIf([](const auto &entry) { return entry.value().hasExpired(); });
-        if (m_refused.size() < MaxRemembered)
-            m_refused.insert(address.toIPv4Address(), QDeadlineTimer(m_config.refusedMemoryMs));
+    QString reason;
+    bool longMemory = true;
+    switch (why) {
+    case Refusal::Policy:
+        reason = QStringLiteral("%1 does not take links from %2").arg(m_config.callsign, call);
+        break;
+    case Refusal::NotListed:
+        reason = QStringLiteral("%1 is not in the directory's station list").arg(call);
+        break;
+    case Refusal::OtherAddress:
+        reason = QStringLiteral("the directory lists %1 at another address").arg(call);
+        break;
+    case Refusal::Busy:
+        reason = QStringLiteral("%1 is busy: all links are in use").arg(m_config.callsign);
+        longMemory = false;
+        break;
+    case Refusal::Unconfirmed:
+        reason = QStringLiteral("the directory cannot confirm your station just now");
+        longMemory = false;
+        break;
     }
-    // The library offers only accept and disconnect: the caller is taken just long
-    // enough to receive the reason as station information, then dropped.
+    const quint32 key = address.toIPv4Address();
+    const int memoryMs = longMemory ? m_config.refusedMemoryMs : std::min(ShortRefusalMs, m_config.refusedMemoryMs);
+    if (memoryMs > 0)
+        m_refused.remember(key, memoryMs);
+    if (!m_refused.takeAnswer(key))
+        return;  // told within the last minute
+    Q_EMIT logLine(QStringLiteral("refused %1 from %2: %3").arg(call, address.toString(), reason));
     // The reason goes out on the audio port and the goodbye on the control port; holding
     // the goodbye back a little lets the reason arrive first.
-    auto *qso = new EchoLink::Qso(toAsyncAddress(address), m_config.callsign.toStdString(),
-                                  m_config.name.toStdString(), reason.toStdString());
-    m_refusing.append(qso);
-    if (qso->initOk())
-        qso->accept();
-    QTimer::singleShot(RefusalHoldMs, this, [this, qso] {
-        m_refusing.removeOne(qso);
-        delete qso;  // says goodbye
+    m_transport.sendAudio(address, AudioPacket::info(reason.toLatin1()));
+    QTimer::singleShot(RefusalHoldMs, this, [this, address] {
+        if (!m_links.contains(address.toIPv4Address()))
+            m_transport.sendControl(address, ControlPacket::bye());
     });
 }
 
-// The library keeps one link per address and takes whatever arrives from that address
-// as the linked station's: a second station behind the same address shows only as the
-// link's far callsign changing. It is told it cannot link, and the link stays the first
-// station's.
-void StationLinks::checkSharedAddresses()
+// EchoLink keeps one link per address: a second station behind a linked address is told
+// it cannot link (once a minute at most), and the link stays the first station's.
+void StationLinks::otherStationHeard(quint32 key, const QByteArray &callsign)
 {
-    for (auto &[address, link] : m_links) {
-        if (!link.up)
-            continue;
-        const QString heard = FarText::clean(link.qso->remoteCallsign()).trimmed();
-        if (heard.isEmpty() || heard == QLatin1String("?")
-            || heard.compare(link.callsign, Qt::CaseInsensitive) == 0)
-            continue;
-        Q_EMIT logLine(QStringLiteral("refused %1 from %2: %3 is linked from that address")
-                           .arg(heard, QHostAddress(address).toString(), link.callsign));
-        link.qso->sendInfoData(QStringLiteral("%1 is already linked with %2 at your address; EchoLink "
-                                              "keeps one link per address")
-                                   .arg(m_config.callsign, link.callsign)
-                                   .toStdString());
-        link.qso->setRemoteCallsign(link.callsign.toStdString());
-    }
+    const auto it = m_links.find(key);
+    if (it == m_links.end())
+        return;
+    Link &link = it->second;
+    if (link.toldOthers.isValid() && !link.toldOthers.hasExpired(OtherStationTellMs))
+        return;
+    link.toldOthers.start();
+    const QString heard = FarText::clean(callsign).trimmed();
+    Q_EMIT logLine(QStringLiteral("refused %1 from %2: %3 is linked from that address")
+                       .arg(heard, QHostAddress(key).toString(), link.callsign));
+    link.link->sendInfo(QStringLiteral("%1 is already linked with %2 at your address; EchoLink "
+                                       "keeps one link per address")
+                            .arg(m_config.callsign, link.callsign)
+                            .toLatin1());
 }
 
 void StationLinks::linkCountChanged()
 {
-    if (m_links.empty())
-        m_sharedAddressCheck.stop();
-    else if (!m_sharedAddressCheck.isActive())
-        m_sharedAddressCheck.start();
     const bool busy = linkCount() >= m_config.maxLinks;
     if (busy == m_busy)
         return;

@@ -1,39 +1,37 @@
-// The station's links with other EchoLink stations, over the library's Qso: starting
-// them from a name in the station list, taking incoming ones by the configured policy and
-// only from stations the directory lists at the calling address, and dropping them.
+// The station's links with other EchoLink stations: starting them from a name in the
+// station list, taking incoming ones by the configured policy and only from stations the
+// directory lists at the calling address, and dropping them. Every datagram from the
+// transport is parsed here, bounded, and handed to the link of its address; what fits no
+// link is dropped and counted.
 #pragma once
 
+#include "DropCount.h"
 #include "NodeConfig.h"
+#include "RateLimit.h"
+#include "RefusalMemory.h"
 #include "StationList.h"
+#include "protocol/StationLink.h"
 
-#include <AsyncIpAddress.h>
-
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QHash>
-#include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
 #include <map>
 #include <memory>
-#include <string>
-#include <vector>
 
-namespace EchoLink {
-class Qso;
-}
+class LinkAudio;
 class StationAudio;
+class Transport;
 
 class StationLinks : public QObject
 {
     Q_OBJECT
 
 public:
-    StationLinks(const NodeConfig &config, QObject *parent = nullptr);
+    StationLinks(const NodeConfig &config, Transport &transport, QObject *parent = nullptr);
     ~StationLinks() override;
 
     // What came of a link request. Started and AlreadyLinked are success.
@@ -64,10 +62,8 @@ public:
 
     // Where the links' audio goes while they are up; null: nowhere.
     void setAudio(StationAudio *audio) { m_audio = audio; }
-
-    // From the library's dispatcher: a station calls in.
-    void incomingConnection(const Async::IpAddress &ip, const std::string &callsign,
-                            const std::string &name, const std::string &priv);
+    // Datagrams dropped so far.
+    const DropCount &drops() const { return m_drops; }
 
 Q_SIGNALS:
     void linksChanged(const QStringList &links);
@@ -84,42 +80,50 @@ Q_SIGNALS:
 private:
     struct Link
     {
-        std::unique_ptr<EchoLink::Qso> qso;
+        std::unique_ptr<StationLink> link;
+        std::unique_ptr<LinkAudio> audio;
         QString callsign;
         int id = 0;
         bool up = false;
+        QElapsedTimer toldOthers;  // when a second station at the address was last told
     };
+    // A caller, while the node waits for a fresh list to decide.
+    struct Caller
+    {
+        QString callsign;
+        quint16 port = 0;
+        ControlPacket opening;
+    };
+    // Why a caller was refused: how long the address is remembered depends on it.
+    enum class Refusal { Policy, NotListed, OtherAddress, Busy, Unconfirmed };
+
+    void controlReceived(const QHostAddress &from, quint16 port, const QByteArray &datagram);
+    void audioReceived(const QHostAddress &from, quint16 port, const QByteArray &datagram);
+    void callerHeard(const QHostAddress &address, quint16 port, const ControlPacket &sdes);
+    void takeCaller(const QHostAddress &address, const Caller &caller);
+    void refuse(const QHostAddress &address, const QString &callsign, Refusal why);
 
     Link *findLink(const QString &call);
     const Link *findLink(const QString &call) const;
     void startLink(const StationEntry &station);
     Link &addLink(const QHostAddress &address, const StationEntry &station);
-    void linkStateChanged(quint32 address, EchoLink::Qso *qso, int state);
-    // A caller's callsign and what its station offers (the library's "priv" text: the
-    // codecs beyond GSM), which its link uses from the start.
-    struct Caller
-    {
-        QString callsign;
-        std::string offers;
-    };
-    void takeCaller(const QHostAddress &address, const Caller &caller);
-    void refuse(const QHostAddress &address, const QString &callsign, const QString &reason,
-                bool remember);
+    void linkStateChanged(quint32 address, StationLink *link, StationLink::State state);
+    void farText(quint32 address, const char *kind, const QByteArray &text);
+    void otherStationHeard(quint32 address, const QByteArray &callsign);
     void linkCountChanged();
-    void checkSharedAddresses();
     int linkCount() const { return int(m_links.size()); }
 
     const NodeConfig &m_config;
+    Transport &m_transport;
     StationAudio *m_audio = nullptr;
     StationList m_list;
     bool m_haveList = false;
-    std::map<quint32, Link> m_links;            // by the far station's IPv4 address
-    std::vector<Link> m_ended;                  // links that ended, until the library returns
-    QSet<QString> m_waitingCalls;               // outgoing, not in the list in hand
-    QHash<quint32, Caller> m_waitingCallers;    // incoming, not in the list in hand
-    QHash<quint32, QDeadlineTimer> m_refused;   // addresses ignored until then
-    QList<EchoLink::Qso *> m_refusing;          // refused callers being told why
+    std::map<quint32, Link> m_links;          // by the far station's IPv4 address
+    QSet<QString> m_waitingCalls;             // outgoing, not in the list in hand
+    QHash<quint32, Caller> m_waitingCallers;  // incoming, not in the list in hand
+    RefusalMemory m_refused;
     QElapsedTimer m_lastCallerFetch;
-    QTimer m_sharedAddressCheck;
+    DropCount m_drops;
+    RateLimit m_chatLog{1.0, 10};  // received chat logged: 10 lines per 10 s
     bool m_busy = false;
 };

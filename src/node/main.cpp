@@ -1,7 +1,6 @@
 // echolink-node: an EchoLink station on the EchoLink network that serves the automation
 // contract on the session bus, so the panel links real stations.
 #include "AsyncQtApplication.h"
-#include "LibraryLog.h"
 #include "Node.h"
 #include "NodeBus.h"
 #include "NodeConfig.h"
@@ -78,9 +77,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(ECHOLINK_NODE_VERSION));
     if (parser.isSet(helpOption) || parser.isSet(versionOption))
         parser.process(*app);  // prints the text asked for and exits
-    // The EchoLink library's core runs on this loop; it outlives every library object.
+    // The audio library's core runs on this loop; it outlives every audio object.
     AsyncQtApplication asyncCore;
-    LibraryLog libraryLog;
 
     NodeConfigFile file(parser.isSet(configOption) ? parser.value(configOption)
                                                    : NodeConfigFile::defaultPath());
