@@ -6,9 +6,14 @@
 #include "ControlPacket.h"
 #include "VoiceCodec.h"
 
+#include <QTemporaryFile>
 #include <QTest>
 
+#include <speex/speex.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <numbers>
 #include <random>
@@ -80,6 +85,63 @@ double frequency(const qint16 *samples, int count)
     }
     return crossings > 1 ? 8000.0 * (crossings - 1) / (last - first) : 0.0;
 }
+
+// One packet of a tone as Debian's libspeex writes it at the given narrowband mode, four
+// frames and the terminator, whatever SpeexCodec's own encoder is set to.
+QByteArray speexAtMode(int mode)
+{
+    void *encoder = speex_encoder_init(&speex_nb_mode);
+    speex_encoder_ctl(encoder, SPEEX_SET_MODE, &mode);
+    SpeexBits bits;
+    speex_bits_init(&bits);
+    auto samples = tone(1000.0, 8000.0, VoiceCodec::PacketSamples);
+    for (int i = 0; i < VoiceCodec::FramesPerPacket; ++i)
+        speex_encode_int(encoder, samples.data() + i * VoiceCodec::FrameSamples, &bits);
+    speex_bits_insert_terminator(&bits);
+    QByteArray payload(speex_bits_nbytes(&bits), '\0');
+    payload.truncate(speex_bits_write(&bits, payload.data(), int(payload.size())));
+    speex_bits_destroy(&bits);
+    speex_encoder_destroy(encoder);
+    return payload;
+}
+
+// Sends this process's stderr into a temporary file until take() or the end of its life.
+class StderrCapture {
+public:
+    StderrCapture()
+    {
+        if (!m_file.open())
+            qFatal("no temporary file for stderr");
+        std::fflush(stderr);
+        m_saved = dup(STDERR_FILENO);
+        dup2(m_file.handle(), STDERR_FILENO);
+    }
+    ~StderrCapture() { restore(); }
+    StderrCapture(const StderrCapture &) = delete;
+    StderrCapture &operator=(const StderrCapture &) = delete;
+
+    // Gives stderr back and returns what was written to it meanwhile.
+    QByteArray take()
+    {
+        restore();
+        m_file.seek(0);
+        return m_file.readAll();
+    }
+
+private:
+    void restore()
+    {
+        if (m_saved < 0)
+            return;
+        std::fflush(stderr);
+        dup2(m_saved, STDERR_FILENO);
+        close(m_saved);
+        m_saved = -1;
+    }
+
+    QTemporaryFile m_file;
+    int m_saved = -1;
+};
 
 }  // namespace
 
@@ -297,6 +359,51 @@ private Q_SLOTS:
         QByteArray payload = makeCodec(PayloadGsm)->encode(tone(1000.0, 8000.0, VoiceCodec::PacketSamples).data());
         payload[66] = '\0';
         QCOMPARE(gsm->decode(payload, out), 2 * VoiceCodec::FrameSamples);
+    }
+
+    void speexTakesWhatStationsSendUpToTheFirstBadFrame()
+    {
+        auto speex = makeCodec(PayloadSpeex);
+        qint16 out[VoiceCodec::PacketSamples];
+        for (int mode = 0; mode <= 8; ++mode)
+            QVERIFY2(speex->decode(speexAtMode(mode), out) == VoiceCodec::PacketSamples, qPrintable(QString::number(mode)));
+        const QByteArray ours = makeCodec(PayloadSpeex)->encode(tone(1000.0, 8000.0, VoiceCodec::PacketSamples).data());
+        QCOMPARE(speex->decode(ours, out), VoiceCodec::PacketSamples);
+        QCOMPARE(speex->decode(ours.chopped(1), out), 3 * VoiceCodec::FrameSamples);
+
+        // Mode 3 frames are 20 bytes, so the third frame's 5 header bits start byte 40.
+        const QByteArray mode3 = speexAtMode(3);
+        const auto withThirdHeader = [&](int headerBits) {
+            QByteArray payload = mode3;
+            payload[40] = char((payload[40] & 0x07) | headerBits << 3);
+            return payload;
+        };
+        QCOMPARE(speex->decode(withThirdHeader(0x03), out), VoiceCodec::PacketSamples);
+        for (const int header : {0x0F, 0x09, 0x0D, 0x0E, 0x10 | 0x03})  // end, invalid, in-band, wideband
+            QCOMPARE(speex->decode(withThirdHeader(header), out), 2 * VoiceCodec::FrameSamples);
+        QCOMPARE(speex->decode(mode3.left(1), out), 0);
+        QCOMPARE(speex->decode(QByteArray(1, '\x80') + mode3, out), 0);
+    }
+
+    void speexGarbageLeavesStderrEmpty()
+    {
+        std::mt19937 random(5198);
+        std::uniform_int_distribution<int> byte(0, 255), length(1, 300);
+        const QByteArray realFrame = speexAtMode(3).left(20);
+        auto speex = makeCodec(PayloadSpeex);
+        qint16 out[VoiceCodec::PacketSamples];
+        int decodedFrames = 0;
+        StderrCapture capture;
+        for (int n = 0; n < 5000; ++n) {
+            // Every other payload starts with a sound frame, so garbage also follows one.
+            QByteArray payload = n % 2 ? realFrame : QByteArray();
+            for (int i = length(random); i > 0; --i)
+                payload.append(char(byte(random)));
+            decodedFrames += speex->decode(payload, out) / VoiceCodec::FrameSamples;
+        }
+        const QByteArray printed = capture.take();
+        QVERIFY2(printed.isEmpty(), printed.left(200).constData());
+        QVERIFY(decodedFrames >= 2500);
     }
 
     void garbageNeverOverrunsTheDecoders()

@@ -16,7 +16,8 @@ public:
 
     quint8 payloadType() const override;
     QByteArray encode(const qint16 *samples) override;
-    // Decodes at most four frames; the stream's end or a corrupt frame ends the packet.
+    // Decodes at most four narrowband frames; the stream's end, a frame cut short or any
+    // frame of another kind ends the packet before the decoder sees it.
     int decode(QByteArrayView payload, qint16 *out) override;
 
 private:
