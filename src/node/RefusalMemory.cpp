@@ -18,15 +18,22 @@ RefusalMemory::Entry &RefusalMemory::entry(quint32 address)
     return fresh;
 }
 
-void RefusalMemory::remember(quint32 address, int refusedMs)
+void RefusalMemory::remember(quint32 address, int refusedMs, quint8 tag)
 {
-    entry(address).refusedUntil = QDeadlineTimer(refusedMs);
+    Entry &e = entry(address);
+    e.refusedUntil = QDeadlineTimer(refusedMs);
+    e.tag = tag;
 }
 
 bool RefusalMemory::isRefused(quint32 address) const
 {
     const auto found = m_entries.constFind(address);
     return found != m_entries.constEnd() && !found->refusedUntil.hasExpired();
+}
+
+quint8 RefusalMemory::tag(quint32 address) const
+{
+    return isRefused(address) ? m_entries.value(address).tag : 0;
 }
 
 bool RefusalMemory::takeAnswer(quint32 address)

@@ -16,10 +16,13 @@ public:
     static constexpr int Capacity = 16384;
     static constexpr int AnswerIntervalMs = 60000;
 
-    // Refused until refusedMs from now (a later refusal replaces an earlier one).
-    void remember(quint32 address, int refusedMs);
+    // Refused until refusedMs from now (a later refusal replaces an earlier one); the
+    // tag says why, for the caller to weigh later.
+    void remember(quint32 address, int refusedMs, quint8 tag = 0);
     // Whether the address is still refused.
     bool isRefused(quint32 address) const;
+    // Why it was refused, while it is.
+    quint8 tag(quint32 address) const;
     // Whether the address may be told why now: not told within the last minute. Taking
     // the answer counts it.
     bool takeAnswer(quint32 address);
@@ -30,6 +33,7 @@ private:
     {
         int slot = 0;
         QDeadlineTimer refusedUntil;
+        quint8 tag = 0;
         QDeadlineTimer answerAgainAt{QDeadlineTimer::Forever};
         bool answered = false;
     };

@@ -334,8 +334,11 @@ void StationLinks::callerHeard(const QHostAddress &address, quint16 port, const 
 {
     const quint32 key = address.toIPv4Address();
     const QString call = FarText::clean(sdes.callsign).trimmed().toUpper();
-    if (m_refused.isRefused(key) || m_waitingCallers.contains(key))
-        return;  // refused a short while ago, or being decided: not even an answer
+    // Refused a short while ago, or being decided: not even an answer. A caller refused
+    // only because every link was in use is weighed again once one is free.
+    const bool refusedBusy = m_refused.tag(key) == quint8(Refusal::Busy);
+    if ((m_refused.isRefused(key) && !(refusedBusy && !m_busy)) || m_waitingCallers.contains(key))
+        return;
     if (call.isEmpty()) {
         m_drops.drop(DropCount::Malformed);
         return;
@@ -411,7 +414,7 @@ void StationLinks::refuse(const QHostAddress &address, const QString &call, Refu
     const quint32 key = address.toIPv4Address();
     const int memoryMs = longMemory ? m_config.refusedMemoryMs : std::min(ShortRefusalMs, m_config.refusedMemoryMs);
     if (memoryMs > 0)
-        m_refused.remember(key, memoryMs);
+        m_refused.remember(key, memoryMs, quint8(why));
     if (!m_refused.takeAnswer(key))
         return;  // told within the last minute
     Q_EMIT logLine(QStringLiteral("refused %1 from %2: %3").arg(call, address.toString(), reason));

@@ -95,7 +95,7 @@ private:
         ControlPacket opening;
     };
     // Why a caller was refused: how long the address is remembered depends on it.
-    enum class Refusal { Policy, NotListed, OtherAddress, Busy, Unconfirmed };
+    enum class Refusal : quint8 { Policy = 1, NotListed, OtherAddress, Busy, Unconfirmed };
 
     void controlReceived(const QHostAddress &from, quint16 port, const QByteArray &datagram);
     void audioReceived(const QHostAddress &from, quint16 port, const QByteArray &datagram);

@@ -45,7 +45,7 @@ private Q_SLOTS:
     void toneFromBReachesA_data();
     void toneFromBReachesA();
     void twoStationsAtOnceAreMixed();
-    void garbageAudioFromALinkedStationStaysQuiet();
+    void forgedAudioFromALinkedAddressIsNotHeard();
     void soundProblemsAreNamedAndLinksGoOn();
     void stuckTransmissionEndsByItself();
 
@@ -120,7 +120,7 @@ void tst_node_audio::toneFromBReachesA()
     if (CheckLevels)
         QVERIFY(std::abs(level + 12.0) <= 6.0);
     // The codec B sent with: Speex, as both offer it, unless B is held to GSM.
-    QCOMPARE(b.node.output().contains(QStringLiteral("Switching to SPEEX")), !gsmOnly);
+    QCOMPARE(b.node.output().contains(QStringLiteral("linked with NODE-A (sound in Speex)")), !gsmOnly);
 }
 
 void tst_node_audio::twoStationsAtOnceAreMixed()
@@ -160,7 +160,7 @@ void tst_node_audio::twoStationsAtOnceAreMixed()
     QVERIFY(toneLevelDbfs(atC, 1300.0, Rate) < -50.0);
 }
 
-void tst_node_audio::garbageAudioFromALinkedStationStaysQuiet()
+void tst_node_audio::forgedAudioFromALinkedAddressIsNotHeard()
 {
     SoundNode a(QStringLiteral("A"), Block, 1), b(QStringLiteral("B"), Block, 2);
     QVERIFY(start(a, a.config(QStringLiteral("NODE-A")), 1));
@@ -168,9 +168,9 @@ void tst_node_audio::garbageAudioFromALinkedStationStaysQuiet()
     QVERIFY(a.node.waitForOutput(QStringLiteral("station list: 2 stations"), StartMs));
     QVERIFY(link(a, b, QStringLiteral("NODE-B"), QStringLiteral("NODE-A")));
 
-    // The link library knows a peer by its address alone: datagrams from B's address reach
-    // B's link on A's audio port. Audio packets of the right length (RTP header, then four
-    // GSM frames, or Speex) full of random bytes, and packets of wrong lengths.
+    // Datagrams from B's address but not from the port B's sound comes from: audio packets
+    // of the right length (RTP header, then four GSM frames that would decode, or Speex)
+    // full of random bytes, and packets of wrong lengths. A's link takes none of them.
     QUdpSocket forger;
     QVERIFY(forger.bind(b.address, 0));
     QRandomGenerator random(41);
@@ -182,6 +182,9 @@ void tst_node_audio::garbageAudioFromALinkedStationStaysQuiet()
             bytes[0] = char(0xc0);  // an audio packet
             bytes[1] = type;
         }
+        // GSM frames that carry the codec's mark, so they reach the decoder.
+        for (int frame = 12; type == 0x03 && frame < size; frame += 33)
+            bytes[frame] = char(0xd0 | (bytes[frame] & 0x0f));
         return bytes;
     };
     const QHostAddress to(a.address);
@@ -198,8 +201,7 @@ void tst_node_audio::garbageAudioFromALinkedStationStaysQuiet()
 
     const auto heard = a.speaker.received();
     qInfo("garbage: %zu samples heard, peak %.2f dBFS", heard.size(), peakDbfs(heard));
-    QVERIFY(!heard.empty());  // it decoded to something
-    QVERIFY(peakDbfs(heard) <= -6.0);
+    QVERIFY(heard.empty());
     QVERIFY(a.node.isRunning());
     QVERIFY(a.node.isConnected(QStringLiteral("NODE-B")));
 }
