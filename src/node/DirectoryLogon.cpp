@@ -88,8 +88,7 @@ void DirectoryLogon::trySending()
     connect(m_socket, &QTcpSocket::connected, this, &DirectoryLogon::connected);
     connect(m_socket, &QTcpSocket::readyRead, this, [this] { received(false); });
     connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        if (error == QAbstractSocket::RemoteHostClosedError
-            && m_socket->state() != QAbstractSocket::ConnectingState) {
+        if (error == QAbstractSocket::RemoteHostClosedError) {
             received(true);  // the directory said its word and closed
             return;
         }
