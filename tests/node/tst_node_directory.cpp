@@ -1,12 +1,14 @@
 // echolink-node's directory client against test directories (block 127.10.11.0/24): the
 // servers are tried in order within one attempt, a refused log-on waits for the
 // configuration file instead of asking again and again, and a station list that trickles
-// in is given up at its deadline.
+// in is given up at its deadline; links asked for to unlisted stations fetch a list at
+// most once in 10 s.
 #include "DirectoryProcess.h"
 #include "NodeProcess.h"
 #include "TestEnvironment.h"
 
 #include <QApplication>
+#include <QDBusMessage>
 #include <QTest>
 
 #include <memory>
@@ -31,6 +33,7 @@ private Q_SLOTS:
     void laterServerAnswersWithinTheFirstAttempt();
     void refusedLogOnWaitsForTheConfigurationFile();
     void tricklingStationListIsGivenUpAtItsDeadline();
+    void lookupsShareOneFetchPerSpacing();
 
 private:
     // A node at host n of the block with these directory servers and values.
@@ -124,6 +127,41 @@ void tst_node_directory::tricklingStationListIsGivenUpAtItsDeadline()
     directory.setMode(QStringLiteral("normal"));
     const qsizetype before = a->output().size();
     QTRY_VERIFY_WITH_TIMEOUT(a->output().indexOf(QStringLiteral("station list: 1 stations"), before) >= 0, StartMs);
+}
+
+void tst_node_directory::lookupsShareOneFetchPerSpacing()
+{
+    DirectoryProcess directory;
+    QVERIFY(directory.start(host(3)));
+    // The list is not refreshed by itself during the test: every fetch is a lookup's.
+    const QMap<QString, QString> slow = {{QStringLiteral("Timing/ListRefreshMs"), QStringLiteral("600000")}};
+    auto a = node(QStringLiteral("A"), 1, {host(3)}, slow);
+    QVERIFY(a);
+    QVERIFY(a->waitForStations(1, StartMs));
+    // Lists A fetched, by its log.
+    auto lists = [&] { return a->output().count(QStringLiteral("station list: ")); };
+    const qsizetype atLogOn = lists();
+
+    // The first unlisted name fetches at once.
+    QCOMPARE(a->connectTo(QStringLiteral("NODE-X")).errorName(),
+             QStringLiteral("org.dialboard.EchoLink.Error.NoSuchStation"));
+    QTRY_COMPARE_WITH_TIMEOUT(lists(), atLogOn + 1, StartMs);
+    QVERIFY(a->waitForOutput(QStringLiteral("no such station: NODE-X"), StartMs));
+
+    // B logs on; A is asked for it and two more names within the 10 s: no fetch yet...
+    auto b = node(QStringLiteral("B"), 2, {host(3)}, slow);
+    QVERIFY(b);
+    QVERIFY(!directory.waitForLine(QStringLiteral("logon NODE-B"), StartMs).isEmpty());
+    for (const char *call : {"NODE-B", "NODE-Y", "NODE-W"})
+        QCOMPARE(a->connectTo(QString::fromLatin1(call)).type(), QDBusMessage::ErrorMessage);
+    QTest::qWait(1000);
+    QCOMPARE(lists(), atLogOn + 1);
+    // ...then one, when the 10 s are over, which finds B and links.
+    QVERIFY(a->waitForLinked(QStringLiteral("NODE-B"), true, 2 * StartMs));
+    QCOMPARE(lists(), atLogOn + 2);
+    QVERIFY(a->output().contains(QStringLiteral("no such station: NODE-Y")));
+    QTest::qWait(500);
+    QCOMPARE(lists(), atLogOn + 2);
 }
 
 int main(int argc, char *argv[])
