@@ -1,37 +1,37 @@
 #include "DirectoryLogon.h"
 
-#include "AsyncAddress.h"
-#include "FarText.h"
-
 #include <QEventLoop>
 
-#include <string>
-#include <vector>
-
 namespace {
+constexpr quint16 DirectoryPort = 5200;
 constexpr int MaxBackoff = 32;  // the retry interval grows to this many times the first
 }
 
 DirectoryLogon::DirectoryLogon(const NodeConfig &config, QObject *parent)
     : QObject(parent), m_config(config), m_status(QStringLiteral("offline"))
 {
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        // What came in time is judged as it is: nothing is "did not answer".
+        if (!m_reply.isEmpty()) {
+            received(true);
+            return;
+        }
+        serverFailed(QStringLiteral("the directory did not answer within %1 ms")
+                         .arg(m_config.directoryTimeoutMs));
+    });
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &DirectoryLogon::logOn);
-    m_silence.setSingleShot(true);
-    m_silence.setInterval(config.directoryTimeoutMs);
-    connect(&m_silence, &QTimer::timeout, this, [this] {
-        failed(QStringLiteral("the directory did not answer within %1 ms")
-                   .arg(m_config.directoryTimeoutMs),
-               false);
+    m_refresh.setInterval(RefreshMs);
+    connect(&m_refresh, &QTimer::timeout, this, [this] {
+        if (m_loggedOn && !m_socket)
+            send(m_busy ? Command::Busy : Command::Online);
     });
 }
 
 DirectoryLogon::~DirectoryLogon()
 {
-    // The library cannot destroy a directory connection in the middle of a command; at
-    // the end of the process such a one (and every retired one) is simply left behind.
-    if (m_silence.isActive())
-        (void)m_directory.release();
+    dropSocket();
 }
 
 void DirectoryLogon::start()
@@ -40,27 +40,22 @@ void DirectoryLogon::start()
     logOn();
 }
 
+void DirectoryLogon::retryNow()
+{
+    if (!m_refused || m_loggingOff)
+        return;
+    m_retry.stop();
+    m_backoff = 1;
+    logOn();
+}
+
 void DirectoryLogon::logOn()
 {
     if (m_loggingOff)
         return;
-    std::vector<std::string> servers;
-    for (const QString &server : m_config.directoryServers)
-        servers.push_back(server.toStdString());
-    m_directory = std::make_unique<EchoLink::Directory>(
-        servers, m_config.callsign.toStdString(), m_config.password.toStdString(),
-        m_config.directoryDescription().toStdString(),
-        toAsyncAddress(m_config.bindAddress));
-    m_directory->statusChanged.connect(
-        sigc::mem_fun(*this, &DirectoryLogon::directoryStatusChanged));
-    m_directory->error.connect(sigc::mem_fun(*this, &DirectoryLogon::directoryError));
-    m_errorSeen = false;
+    m_refused = false;
     setStatus(QStringLiteral("logging on"));
-    m_silence.start();
-    if (m_busy)
-        m_directory->makeBusy();
-    else
-        m_directory->makeOnline();
+    send(m_busy ? Command::Busy : Command::Online);
 }
 
 void DirectoryLogon::setBusy(bool busy)
@@ -68,57 +63,127 @@ void DirectoryLogon::setBusy(bool busy)
     if (busy == m_busy)
         return;
     m_busy = busy;
-    if (!m_loggedOn)
-        return;
-    m_silence.start();
-    if (busy)
-        m_directory->makeBusy();
-    else
-        m_directory->makeOnline();
+    // A command under way is followed by the new presence once it is answered.
+    if (m_loggedOn && !m_socket && !m_loggingOff)
+        send(busy ? Command::Busy : Command::Online);
 }
 
-void DirectoryLogon::directoryStatusChanged(EchoLink::StationData::Status status)
+void DirectoryLogon::send(Command command)
 {
-    switch (status) {
-    case EchoLink::StationData::STAT_ONLINE:
-    case EchoLink::StationData::STAT_BUSY: {
-        m_silence.stop();
-        m_backoff = 1;
-        const bool first = !m_loggedOn;
-        m_loggedOn = true;
-        setStatus(status == EchoLink::StationData::STAT_BUSY ? QStringLiteral("busy")
-                                                              : QStringLiteral("online"));
-        if (first)
-            Q_EMIT loggedOn();
+    dropSocket();
+    m_command = command;
+    m_server = 0;
+    if (m_config.directoryServers.isEmpty()) {
+        failed(QStringLiteral("no directory server is configured"));
         return;
     }
-    case EchoLink::StationData::STAT_OFFLINE:
-        m_silence.stop();
+    trySending();
+}
+
+void DirectoryLogon::trySending()
+{
+    dropSocket();
+    m_reply.clear();
+    m_socket = new QTcpSocket(this);
+    connect(m_socket, &QTcpSocket::connected, this, &DirectoryLogon::connected);
+    connect(m_socket, &QTcpSocket::readyRead, this, [this] { received(false); });
+    connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        if (error == QAbstractSocket::RemoteHostClosedError) {
+            received(true);  // the directory said its word and closed
+            return;
+        }
+        serverFailed(QStringLiteral("cannot reach the directory %1: %2")
+                         .arg(m_config.directoryServers.value(m_server), m_socket->errorString()));
+    });
+    if (!m_config.bindAddress.isNull())
+        m_socket->bind(m_config.bindAddress);
+    m_deadline.start(m_config.directoryTimeoutMs);
+    // Host names are looked up by Qt without blocking the loop.
+    m_socket->connectToHost(m_config.directoryServers.value(m_server), DirectoryPort);
+}
+
+void DirectoryLogon::connected()
+{
+    const QTime now = QTime::currentTime();
+    const QString description = m_config.directoryDescription();
+    switch (m_command) {
+    case Command::Online:
+    case Command::Busy:
+        m_socket->write(DirectoryCommand::logOn(
+            m_config.callsign, m_config.password, description,
+            m_command == Command::Busy ? DirectoryCommand::Presence::Busy
+                                       : DirectoryCommand::Presence::Online,
+            now));
+        return;
+    case Command::Offline:
+        m_socket->write(DirectoryCommand::logOff(m_config.callsign, m_config.password, description));
+        return;
+    }
+}
+
+void DirectoryLogon::received(bool ended)
+{
+    if (!m_socket)
+        return;
+    // Never more than the answer's cap is kept, whatever the directory sends.
+    const qsizetype room = DirectoryCommand::MaxReply - m_reply.size();
+    if (room > 0)
+        m_reply += m_socket->read(room);
+    const bool full = m_reply.size() >= DirectoryCommand::MaxReply;
+    const DirectoryCommand::Reply reply = DirectoryCommand::readReply(m_reply, ended || full);
+    if (reply.kind == DirectoryCommand::Reply::Kind::Pending)
+        return;
+    if (reply.kind == DirectoryCommand::Reply::Kind::NoAnswer) {
+        serverFailed(QStringLiteral("the directory %1 closed the connection without an answer")
+                         .arg(m_config.directoryServers.value(m_server)));
+        return;
+    }
+    dropSocket();
+    answered(reply);
+}
+
+void DirectoryLogon::serverFailed(const QString &reason)
+{
+    dropSocket();
+    if (++m_server < m_config.directoryServers.size()) {
+        Q_EMIT logLine(QStringLiteral("directory: %1; trying %2")
+                           .arg(reason, m_config.directoryServers.value(m_server)));
+        trySending();
+        return;
+    }
+    failed(reason);
+}
+
+void DirectoryLogon::answered(const DirectoryCommand::Reply &reply)
+{
+    if (reply.kind == DirectoryCommand::Reply::Kind::Refused) {
+        refused(reply.text);
+        return;
+    }
+    m_backoff = 1;
+    if (m_command == Command::Offline) {
         m_loggedOn = false;
         setStatus(QStringLiteral("offline"));
         return;
-    case EchoLink::StationData::STAT_UNKNOWN:
-        // The library reports a refused log-on only as an unknown status, without an
-        // error; a connection that failed reports its error first.
-        if (!m_errorSeen)
-            failed(QStringLiteral("the directory refused the log-on: check Callsign and "
-                                  "Password in the [Station] section"),
-                   true);
-        return;
     }
+    const bool first = !m_loggedOn;
+    m_loggedOn = true;
+    if (!m_refresh.isActive())
+        m_refresh.start();
+    setStatus(m_command == Command::Busy ? QStringLiteral("busy") : QStringLiteral("online"));
+    if (first)
+        Q_EMIT loggedOn();
+    // The presence changed while this command was under way.
+    const Command wanted = m_busy ? Command::Busy : Command::Online;
+    if (wanted != m_command && !m_loggingOff)
+        send(wanted);
 }
 
-void DirectoryLogon::directoryError(const std::string &message)
-{
-    m_errorSeen = true;
-    failed(FarText::clean(message).trimmed(), true);
-}
-
-void DirectoryLogon::failed(const QString &reason, bool commandEnded)
+void DirectoryLogon::failed(const QString &reason)
 {
     m_loggedOn = false;
-    m_silence.stop();
-    retire(commandEnded);
+    m_refresh.stop();
+    dropSocket();
     if (m_loggingOff) {
         setStatus(reason);
         return;
@@ -129,57 +194,69 @@ void DirectoryLogon::failed(const QString &reason, bool commandEnded)
     m_retry.start(waitMs);
 }
 
-void DirectoryLogon::retire(bool finished)
+void DirectoryLogon::refused(const QString &answer)
 {
-    if (!m_directory)
-        return;
-    EchoLink::Directory *directory = m_directory.release();
-    directory->statusChanged.clear();
-    directory->error.clear();
-    // Called from inside the directory's own signal: it goes once that has returned.
-    auto dispose = [this, directory] {
-        QTimer::singleShot(0, this, [this, directory] {
-            m_retired.removeOne(directory);
-            delete directory;
-        });
-    };
-    m_retired.append(directory);
-    if (finished) {
-        dispose();
+    m_loggedOn = false;
+    m_refresh.stop();
+    const QString quoted = answer.isEmpty() ? QString() : QStringLiteral(" (\"%1\")").arg(answer);
+    if (m_loggingOff) {
+        setStatus(QStringLiteral("the directory refused the log-off%1").arg(quoted));
         return;
     }
-    // Still waiting for a silent directory: it goes when its own time-out ends the command.
-    directory->error.connect([dispose](const std::string &) { dispose(); });
+    // Asking again with the same callsign and password would be refused again.
+    m_refused = true;
+    setStatus(QStringLiteral("the directory refused the log-on%1: check Callsign and Password "
+                             "in the [Station] section; trying again when the configuration "
+                             "file changes, or in %2 min")
+                  .arg(quoted)
+                  .arg(RefusedRetryMs / 60000));
+    m_retry.start(RefusedRetryMs);
+}
+
+void DirectoryLogon::dropSocket()
+{
+    m_deadline.stop();
+    if (!m_socket)
+        return;
+    QTcpSocket *socket = m_socket;
+    m_socket = nullptr;
+    socket->disconnect(this);
+    socket->abort();
+    // It may be in the middle of emitting one of its signals.
+    socket->deleteLater();
 }
 
 void DirectoryLogon::logOff(int timeoutMs)
 {
     m_retry.stop();
+    m_refresh.stop();
     m_loggingOff = true;
-    if (!m_directory || !m_loggedOn)
+    if (!m_loggedOn) {
+        dropSocket();
         return;
+    }
     QEventLoop wait;
     QTimer limit;
     limit.setSingleShot(true);
     connect(&limit, &QTimer::timeout, &wait, &QEventLoop::quit);
     const QMetaObject::Connection ended = connect(this, &DirectoryLogon::statusChanged, &wait,
         [&wait, this] {
-            if (!m_loggedOn)
+            if (!m_socket)
                 wait.quit();
         });
-    m_directory->makeOffline();
-    m_silence.start();
+    send(Command::Offline);
     limit.start(timeoutMs);
-    wait.exec();
+    if (m_socket)
+        wait.exec();
     disconnect(ended);
-    if (m_loggedOn)
+    if (m_socket) {
+        dropSocket();
         Q_EMIT logLine(QStringLiteral("the directory did not confirm the log-off in time"));
-    else if (m_status == QLatin1String("offline"))
+    } else if (!m_loggedOn && m_status == QLatin1String("offline")) {
         Q_EMIT logLine(QStringLiteral("logged off the directory"));
-    else
+    } else {
         Q_EMIT logLine(QStringLiteral("could not log off the directory: %1").arg(m_status));
-    if (!m_loggedOn)
-        m_silence.stop();
+    }
 }
 
 void DirectoryLogon::setStatus(const QString &status)

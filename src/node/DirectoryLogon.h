@@ -1,25 +1,34 @@
-// The station's registration with the EchoLink directory, through the library's Directory:
-// logs on (online, or busy), lets the library refresh it on the directory's schedule,
-// retries with back-off when the directory is down or silent, and logs off, bounded, on quit.
+// The station's registration with the EchoLink directory, over TCP port 5200: logs on
+// (online, or busy), registers again every five minutes as the directory expects, and
+// logs off, bounded, on quit. One attempt tries the configured servers in order; when
+// none answers it tries again with back-off. A log-on the directory refuses (callsign or
+// password) is not retried at that pace: it waits for retryNow() (the configuration was
+// edited) or half an hour.
 #pragma once
 
 #include "NodeConfig.h"
+#include "protocol/DirectoryCommand.h"
 
-#include <EchoLinkDirectory.h>
-
-#include <QElapsedTimer>
-#include <QList>
+#include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QTcpSocket>
 #include <QTimer>
-
-#include <memory>
 
 class DirectoryLogon : public QObject
 {
     Q_OBJECT
 
 public:
+    // The directory drops a station it has not heard from for a while; this often the
+    // registration is sent again.
+    static constexpr int RefreshMs = 5 * 60 * 1000;
+    // A refused log-on is tried again after this long even when nothing changed.
+    static constexpr int RefusedRetryMs = 30 * 60 * 1000;
+
+    // Reads the callsign, password, description, servers, bind address and intervals from
+    // config whenever it sends a command.
     DirectoryLogon(const NodeConfig &config, QObject *parent = nullptr);
     ~DirectoryLogon() override;
 
@@ -27,10 +36,13 @@ public:
     void start();
     // Online or busy from now on; changes the registration when logged on.
     void setBusy(bool busy);
+    // After a refusal: logs on again now (with the configuration's present values).
+    void retryNow();
     // Logs off and waits for the directory's answer, at most timeoutMs.
     void logOff(int timeoutMs);
 
     bool isLoggedOn() const { return m_loggedOn; }
+    bool isRefused() const { return m_refused; }
     // For the bus and the log: online, busy, logging on, or what went wrong.
     QString status() const { return m_status; }
 
@@ -40,24 +52,32 @@ Q_SIGNALS:
     void logLine(const QString &line);
 
 private:
+    enum class Command { Online, Busy, Offline };
+
     void logOn();
-    void directoryStatusChanged(EchoLink::StationData::Status status);
-    void directoryError(const std::string &message);
-    void failed(const QString &reason, bool commandEnded);
-    void retire(bool finished);
+    void send(Command command);
+    void trySending();
+    void connected();
+    void received(bool ended);
+    void serverFailed(const QString &reason);
+    void answered(const DirectoryCommand::Reply &reply);
+    void failed(const QString &reason);
+    void refused(const QString &answer);
+    void dropSocket();
     void setStatus(const QString &status);
 
     const NodeConfig &m_config;
-    std::unique_ptr<EchoLink::Directory> m_directory;
-    // Directories given up on while a command was still running: the library cannot
-    // destroy one mid-command, so each goes once it reports its command ended.
-    QList<EchoLink::Directory *> m_retired;
+    QPointer<QTcpSocket> m_socket;  // the command under way, if any
+    QByteArray m_reply;
+    Command m_command = Command::Online;
+    int m_server = 0;
+    QTimer m_deadline;  // one per command and server
     QTimer m_retry;
-    QTimer m_silence;
+    QTimer m_refresh;
     int m_backoff = 1;
     bool m_busy = false;
     bool m_loggedOn = false;
-    bool m_errorSeen = false;
+    bool m_refused = false;
     bool m_loggingOff = false;
     QString m_status;
 };

@@ -6,8 +6,10 @@
 #include "protocol/UdpTransport.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <cstdio>
+#include <utility>
 
 Node::Node(NodeConfig config, QObject *parent)
     : QObject(parent), m_config(std::move(config))
@@ -107,7 +109,7 @@ void Node::keepOffline(const QString &reason)
     log(reason);
 }
 
-QString Node::startNetworking()
+QString Node::startNetworking(const QString &configPath)
 {
     auto transport = std::make_unique<UdpTransport>();
     if (!transport->bind(m_config.bindAddress))
@@ -125,6 +127,7 @@ QString Node::startNetworking()
 
     connect(m_links.get(), &StationLinks::logLine, this, &Node::log);
     connect(m_links.get(), &StationLinks::stationListWanted, this, &Node::fetchList);
+    connect(m_links.get(), &StationLinks::lookupWanted, this, &Node::fetchListForLookup);
     connect(m_links.get(), &StationLinks::busyChanged, m_directory.get(), &DirectoryLogon::setBusy);
     connect(m_links.get(), &StationLinks::linksChanged, this, [this](const QStringList &links) {
         if (links.isEmpty())
@@ -153,6 +156,13 @@ QString Node::startNetworking()
     m_listRefresh.setInterval(m_config.listRefreshMs);
     connect(&m_listRefresh, &QTimer::timeout, this, &Node::fetchList);
     m_listRefresh.start();
+    m_lookupSpacing.setSingleShot(true);
+    m_lookupSpacing.setInterval(LookupSpacingMs);
+    connect(&m_lookupSpacing, &QTimer::timeout, this, [this] {
+        if (std::exchange(m_lookupWanted, false))
+            fetchListForLookup();
+    });
+    watchConfigFile(configPath);
 
     log(QStringLiteral("%1 on line: links on %2, directory %3")
             .arg(m_config.callsign,
@@ -167,6 +177,62 @@ void Node::fetchList()
 {
     if (m_fetcher && !m_quitting)
         m_fetcher->fetch();
+}
+
+void Node::fetchListForLookup()
+{
+    // A fetch under way answers this request too: the links waiting for it look again.
+    if (!m_fetcher || m_quitting || m_fetcher->isFetching())
+        return;
+    // Many names clicked in a row cost one fetch, at the end of the spacing.
+    if (m_lookupSpacing.isActive()) {
+        m_lookupWanted = true;
+        return;
+    }
+    m_lookupSpacing.start();
+    m_fetcher->fetch();
+}
+
+void Node::watchConfigFile(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    m_configPath = path;
+    // An editor that saves by renaming replaces the file: its folder is watched as well.
+    m_configWatch.addPath(path);
+    m_configWatch.addPath(QFileInfo(path).absolutePath());
+    // A save comes as several changes; the file is read once they have settled.
+    m_configSettle.setSingleShot(true);
+    m_configSettle.setInterval(300);
+    connect(&m_configWatch, &QFileSystemWatcher::fileChanged, &m_configSettle, qOverload<>(&QTimer::start));
+    connect(&m_configWatch, &QFileSystemWatcher::directoryChanged, &m_configSettle, qOverload<>(&QTimer::start));
+    connect(&m_configSettle, &QTimer::timeout, this, &Node::configFileChanged);
+}
+
+void Node::configFileChanged()
+{
+    if (!m_configWatch.files().contains(m_configPath) && QFileInfo::exists(m_configPath))
+        m_configWatch.addPath(m_configPath);
+    // Only a refused log-on waits for the file; otherwise it is read once, at start.
+    if (!m_directory || !m_directory->isRefused() || m_quitting)
+        return;
+    NodeConfigFile file(m_configPath);
+    NodeConfig fresh;
+    if (!file.load(fresh)) {
+        log(file.error());
+        return;
+    }
+    const QString blocker = file.networkingBlocker(fresh);
+    if (!blocker.isEmpty()) {
+        log(blocker);
+        return;
+    }
+    if (fresh.callsign == m_config.callsign && fresh.password == m_config.password)
+        return;  // the directory would refuse the same again
+    m_config.callsign = fresh.callsign;
+    m_config.password = fresh.password;
+    log(QStringLiteral("%1 changed: logging on again as %2").arg(m_configPath, m_config.callsign));
+    m_directory->retryNow();
 }
 
 StationLinks::Answer Node::connectTo(const QString &call)

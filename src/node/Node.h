@@ -9,6 +9,7 @@
 #include "StationListFetcher.h"
 #include "audio/StationAudio.h"
 
+#include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -29,9 +30,13 @@ public:
     explicit Node(NodeConfig config, QObject *parent = nullptr);
     ~Node() override;
 
+    // How often links asked for to stations the list lacks may fetch a fresh list.
+    static constexpr int LookupSpacingMs = 10000;
+
     // Binds the link ports and logs on. Empty on success, else what failed (the link
-    // ports could not be bound).
-    QString startNetworking();
+    // ports could not be bound). With configPath, a refused log-on is tried again when
+    // that file changes, with its new callsign and password.
+    QString startNetworking(const QString &configPath = {});
     // Opens the sound devices of the configuration; with noAudio, none. A device that
     // cannot be opened is reported with its key and file, and the node goes on without it.
     void startAudio(bool noAudio, const QString &configPath);
@@ -80,6 +85,9 @@ Q_SIGNALS:
 
 private:
     void fetchList();
+    void fetchListForLookup();
+    void watchConfigFile(const QString &path);
+    void configFileChanged();
 
     NodeConfig m_config;
     QString m_offlineReason;
@@ -91,6 +99,11 @@ private:
     std::unique_ptr<DirectoryLogon> m_directory;
     std::unique_ptr<StationListFetcher> m_fetcher;
     QTimer m_listRefresh;
+    QTimer m_lookupSpacing;
+    bool m_lookupWanted = false;
+    QString m_configPath;
+    QFileSystemWatcher m_configWatch;
+    QTimer m_configSettle;
     NodeBus *m_bus = nullptr;
     bool m_quitting = false;
 };

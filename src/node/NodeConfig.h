@@ -1,7 +1,8 @@
 // The node's configuration file ($XDG_CONFIG_HOME/echolink-node/echolink-node.conf, an INI
 // file): who the station is, where the directory is, which links it takes, and the
-// node's own retry intervals. Read once at start; the node never writes to it except to
-// create a commented template, readable by the user alone, when there is none.
+// node's own retry intervals. Read at start, and again for a new callsign and password
+// after the directory refused a log-on; the node never writes to it except to create a
+// commented template, readable by the user alone, when there is none.
 #pragma once
 
 #include <QHostAddress>

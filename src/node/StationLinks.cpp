@@ -126,7 +126,7 @@ StationLinks::Answer StationLinks::connectTo(const QString &call)
         // One fresh list decides; the link starts if the station is in it.
         if (m_waitingCalls.size() < MaxWaitingCalls)
             m_waitingCalls.insert(wanted.toUpper());
-        Q_EMIT stationListWanted();
+        Q_EMIT lookupWanted();
         if (!m_haveList)
             return refusal("NoStationList",
                            QStringLiteral("no station list from the directory yet; one is being "

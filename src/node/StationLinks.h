@@ -73,8 +73,10 @@ Q_SIGNALS:
     void talkingChanged(const QString &callsign, bool talking);
     // True when the maximum of links is in use.
     void busyChanged(bool busy);
-    // A fresh station list is needed.
+    // A fresh station list is needed: for a station calling in...
     void stationListWanted();
+    // ...or for a link asked for to a station the list in hand lacks.
+    void lookupWanted();
     void logLine(const QString &line);
 
 private:

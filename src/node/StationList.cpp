@@ -49,7 +49,8 @@ StationList::Parse StationList::parse(const QByteArray &text, StationList &list)
     const int count = line.trimmed().toInt(&ok);
     if (!ok || count < 0 || count > MaxEntries)
         return Parse::Broken;
-    list.m_entries.reserve(count);
+    // A station takes at least eight bytes: the count alone reserves no more than the text can fill.
+    list.m_entries.reserve(qMin<qsizetype>(count, text.size() / 8));
     for (int i = 0; i < count; ++i) {
         QByteArray fields[4];
         for (QByteArray &field : fields) {

@@ -2,23 +2,28 @@
 
 namespace {
 constexpr quint16 DirectoryPort = 5200;
+constexpr int HeaderLines = 2;   // "@@@" and the count
+constexpr int LinesPerStation = 4;
 }
 
 StationListFetcher::StationListFetcher(QStringList servers, QHostAddress bindAddress,
                                        int timeoutMs, QObject *parent)
-    : QObject(parent), m_servers(std::move(servers)), m_bindAddress(std::move(bindAddress))
+    : QObject(parent),
+      m_servers(std::move(servers)),
+      m_bindAddress(std::move(bindAddress)),
+      m_timeoutMs(timeoutMs)
 {
-    m_timeout.setSingleShot(true);
-    m_timeout.setInterval(timeoutMs);
-    connect(&m_timeout, &QTimer::timeout, this,
-            [this] { finish(QStringLiteral("the directory did not answer in time")); });
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        finish(QStringLiteral("the directory did not send the whole list within %1 ms").arg(m_timeoutMs));
+    });
     connect(&m_socket, &QTcpSocket::connected, this, [this] { m_socket.write("s"); });
     connect(&m_socket, &QTcpSocket::readyRead, this, &StationListFetcher::received);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         if (error == QAbstractSocket::RemoteHostClosedError && !m_answer.isEmpty()) {
             received();
             if (m_fetching)
-                finish(QStringLiteral("the directory closed the connection before the list was complete"));
+                parse(QStringLiteral("the directory closed the connection before the list was complete"));
             return;
         }
         // Connection refused, host not found: the next server, if there is one.
@@ -32,11 +37,10 @@ StationListFetcher::StationListFetcher(QStringList servers, QHostAddress bindAdd
 
 void StationListFetcher::fetch()
 {
-    if (m_fetching)
+    if (m_fetching || m_servers.isEmpty())
         return;
     m_fetching = true;
     m_server = 0;
-    m_timeout.start();
     tryServer();
 }
 
@@ -44,35 +48,82 @@ void StationListFetcher::tryServer()
 {
     m_socket.abort();
     m_answer.clear();
+    m_lines = 0;
+    m_lineStart = 0;
+    m_expectedLines = -1;
     if (!m_bindAddress.isNull())
         m_socket.bind(m_bindAddress);
+    // The deadline is for the whole answer: a server that trickles is given up all the same.
+    m_deadline.start(m_timeoutMs);
     // Host names are looked up by Qt without blocking the loop.
     m_socket.connectToHost(m_servers.value(m_server), DirectoryPort);
 }
 
 void StationListFetcher::received()
 {
-    m_timeout.start();  // a directory still sending is not silent
-    m_answer += m_socket.readAll();
-    if (m_answer.size() > MaxAnswer) {
+    if (!m_fetching)
+        return;
+    const QByteArray bytes = m_socket.readAll();
+    if (m_answer.size() + bytes.size() > MaxAnswer) {
         finish(QStringLiteral("the directory's answer is larger than any station list"));
         return;
     }
-    StationList list;
-    // Parsing is tried only when the answer may be complete, not for every piece.
-    if (!m_answer.endsWith("+++") && m_socket.state() == QAbstractSocket::ConnectedState)
+    switch (take(bytes)) {
+    case Progress::Incomplete:
         return;
+    case Progress::Complete:
+        parse(QStringLiteral("the directory sent a broken station list"));
+        return;
+    case Progress::Broken:
+        finish(QStringLiteral("the directory sent a broken station list"));
+        return;
+    }
+}
+
+StationListFetcher::Progress StationListFetcher::take(const QByteArray &bytes)
+{
+    qsizetype pos = m_answer.size();
+    m_answer += bytes;
+    for (qsizetype end; (end = m_answer.indexOf('\n', pos)) >= 0; pos = end + 1) {
+        if (end - m_lineStart > StationList::MaxLine)
+            return Progress::Broken;
+        ++m_lines;
+        if (m_lines == HeaderLines) {
+            bool ok = false;
+            const int count = m_answer.mid(m_lineStart, end - m_lineStart).trimmed().toInt(&ok);
+            if (!ok || count < 0 || count > StationList::MaxEntries)
+                return Progress::Broken;
+            m_expectedLines = HeaderLines + qsizetype(count) * LinesPerStation;
+        }
+        m_lineStart = end + 1;
+        if (m_expectedLines >= 0 && m_lines > m_expectedLines)
+            return Progress::Broken;  // more lines than the count said
+    }
+    const qsizetype tail = m_answer.size() - m_lineStart;
+    if (tail > StationList::MaxLine)
+        return Progress::Broken;
+    // Complete once every counted line is there and "+++" follows the last.
+    if (m_lines == m_expectedLines && tail >= 3)
+        return Progress::Complete;
+    return Progress::Incomplete;
+}
+
+void StationListFetcher::parse(const QString &incomplete)
+{
+    StationList list;
     switch (StationList::parse(m_answer, list)) {
     case StationList::Parse::Complete:
         m_fetching = false;
-        m_timeout.stop();
+        m_deadline.stop();
         m_socket.abort();
+        m_answer.clear();
         Q_EMIT fetched(list);
         return;
     case StationList::Parse::Broken:
         finish(QStringLiteral("the directory sent a broken station list"));
         return;
     case StationList::Parse::NeedMore:
+        finish(incomplete);
         return;
     }
 }
@@ -82,7 +133,7 @@ void StationListFetcher::finish(const QString &error)
     if (!m_fetching)
         return;
     m_fetching = false;
-    m_timeout.stop();
+    m_deadline.stop();
     m_socket.abort();
     m_answer.clear();
     Q_EMIT failed(error);

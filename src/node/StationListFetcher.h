@@ -1,6 +1,8 @@
 // Fetches the station list from the directory over its own TCP connection, bounded in
 // time and size. The node reads the list itself rather than through the EchoLink library
-// so that a broken or hostile answer (overlong lines, endless data) is simply refused.
+// so that a broken or hostile answer (overlong lines, endless or trickling data) is simply
+// refused. Each server gets one deadline for its whole answer, and the answer is parsed
+// once, when its line count says it is complete or the server closes.
 #pragma once
 
 #include "StationList.h"
@@ -17,7 +19,7 @@ class StationListFetcher : public QObject
     Q_OBJECT
 
 public:
-    // A fetch fails when the directory stays silent for timeoutMs.
+    // A server fails when its whole answer has not come within timeoutMs.
     StationListFetcher(QStringList servers, QHostAddress bindAddress, int timeoutMs,
                        QObject *parent = nullptr);
 
@@ -35,15 +37,24 @@ Q_SIGNALS:
     void failed(const QString &reason);
 
 private:
+    enum class Progress { Incomplete, Complete, Broken };
+
     void tryServer();
     void received();
+    Progress take(const QByteArray &bytes);
+    void parse(const QString &incomplete);
     void finish(const QString &error);
 
     QStringList m_servers;
     QHostAddress m_bindAddress;
+    int m_timeoutMs;
     QTcpSocket m_socket;
-    QTimer m_timeout;
+    QTimer m_deadline;
     QByteArray m_answer;
+    // What is known of the answer so far, kept as it grows so that no byte is looked at twice.
+    qsizetype m_lines = 0;          // line ends received
+    qsizetype m_lineStart = 0;      // where the line being received begins
+    qsizetype m_expectedLines = -1; // from the count line, once it is there
     int m_server = 0;
     bool m_fetching = false;
 };

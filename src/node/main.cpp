@@ -106,7 +106,7 @@ int main(int argc, char *argv[])
     if (!blocker.isEmpty()) {
         node.keepOffline(blocker);
     } else {
-        const QString error = node.startNetworking();
+        const QString error = node.startNetworking(file.path());
         if (!error.isEmpty())
             return fail(error);
     }

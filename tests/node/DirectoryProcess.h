@@ -14,7 +14,7 @@ public:
     // Starts it and waits until it listens. False when it did not.
     bool start(const QString &address, const QStringList &arguments = {});
     void stop();
-    // normal, silent, truncated, garbage, huge, longline; returns once it holds.
+    // normal, silent, truncated, garbage, huge, longline, trickle; returns once it holds.
     void setMode(const QString &mode);
     // Every request line so far.
     QStringList log();

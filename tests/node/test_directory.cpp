@@ -4,8 +4,8 @@
 //
 //   test_directory --address 127.x.y.3 [--password PW] [--listed CALL,ID,ADDRESS]...
 //
-// Reads commands from stdin, one a line: "mode normal|silent|truncated|garbage|huge|longline",
-// "quit". Writes "ready" once it listens, repeats each mode command once it holds, and
+// Reads commands from stdin, one a line: "mode normal|silent|truncated|garbage|huge|longline|
+// trickle" (trickle: the list one byte every half second), "quit". Writes "ready" once it listens, repeats each mode command once it holds, and
 // writes one line per request: "logon CALL STATUS
 // ADDRESS ID DESCRIPTION", "refused CALL", "logoff CALL", "list".
 #include <QCommandLineParser>
@@ -15,6 +15,7 @@
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <cstdio>
 #include <unistd.h>
@@ -57,6 +58,10 @@ private:
         if (request.startsWith('s')) {
             m_requests.remove(socket);
             say(QStringLiteral("list"));
+            if (m_mode == QLatin1String("trickle")) {
+                trickle(socket, list());
+                return;
+            }
             socket->write(list());
             socket->disconnectFromHost();
             return;
@@ -94,6 +99,17 @@ private:
         }
         socket->write("OK");
         socket->disconnectFromHost();
+    }
+
+    // Sends the answer so slowly that it never falls silent for long, and never ends.
+    void trickle(QTcpSocket *socket, const QByteArray &answer)
+    {
+        auto *timer = new QTimer(socket);
+        connect(timer, &QTimer::timeout, socket, [socket, answer, sent = qsizetype(0)]() mutable {
+            if (sent < answer.size())
+                socket->write(answer.mid(sent++, 1));
+        });
+        timer->start(500);
     }
 
     QByteArray list() const
