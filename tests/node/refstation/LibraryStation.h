@@ -6,7 +6,18 @@
 //   bye                disconnect every link
 //   tone HZ DBFS, tone off   a sine (peak level DBFS) into every link, or stop it
 //   quit               disconnect every link and end
-// Events go to standard output (see EventLine.h and the README of tests/node).
+// Events, one a line on standard output (text escaped as EventLine.h says):
+//   ready                          listening, commands are read
+//   incoming CALL IP PRIV          a station asked to link (PRIV: "SPEEX" when it offers Speex)
+//   state CALL connecting|connected|bye|disconnected
+//   chat CALL TEXT, info CALL TEXT as the library delivers them (chat as "CALL>text\n\n":
+//                                  the far end's CR LF, each turned into LF by the library)
+//   audio CALL on|off              the far station starts or stops sending sound
+//   codec CALL GSM|SPEEX           the codec of the sound it sends (the voice packets'
+//                                  payload type), when it first comes and when it changes
+//   heard CALL HZ DBFS             once a second while sound comes: its dominant frequency and
+//                                  level (ToneAnalysis.h)
+//   error TEXT                     a command that could not be carried out
 #pragma once
 
 #include "LibraryLink.h"
