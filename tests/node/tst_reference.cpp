@@ -90,6 +90,52 @@ private Q_SLOTS:
         QVERIFY(!a.waitFor(QStringLiteral("state BB2REF connected"), LinkMs).isEmpty());
     }
 
+    // Chat, a tone and bye go to every link: A and C both linked with B hear B's.
+    void commandsReachEveryLink()
+    {
+        LinkedPair pair;
+        QVERIFY(pair.link());
+        ReferenceStation c(Block + QStringLiteral(".4"), QStringLiteral("CC3REF"));
+        QVERIFY(c.start());
+        c.send(QStringLiteral("call %1 BB2REF").arg(pair.b.address()));
+        QVERIFY(!c.waitFor(QStringLiteral("state BB2REF connected"), LinkMs).isEmpty());
+
+        pair.b.send(QStringLiteral("chat to all"));
+        for (ReferenceStation *far : {&pair.a, &c})
+            QCOMPARE(far->waitFor(QStringLiteral("chat BB2REF"), LinkMs),
+                     QStringLiteral("chat BB2REF BB2REF>to all\\n\\n"));
+        pair.b.send(QStringLiteral("tone 700 -10"));
+        for (ReferenceStation *far : {&pair.a, &c}) {
+            QVERIFY(!far->waitFor(QStringLiteral("heard BB2REF"), LinkMs).isEmpty());
+            const QString line = far->waitFor(QStringLiteral("heard BB2REF"), LinkMs);
+            const auto [hz, dbfs] = heardFigures(line);
+            QVERIFY2(qAbs(hz - 700.0) <= 50.0 && qAbs(dbfs + 10.0) <= 3.0, qPrintable(line));
+        }
+        pair.b.send(QStringLiteral("bye"));
+        for (ReferenceStation *far : {&pair.a, &c})
+            QVERIFY(!far->waitFor(QStringLiteral("state BB2REF disconnected"), LinkMs).isEmpty());
+    }
+
+    // Commands it cannot carry out are answered with an error line; the station goes on.
+    void refusesBadCommands()
+    {
+        LinkedPair pair;
+        QVERIFY(pair.link());
+        const QStringList bad{QStringLiteral("dial 1234"),
+                              QStringLiteral("call %1").arg(pair.b.address()),
+                              QStringLiteral("call 224.0.0.1 MULTI"),
+                              QStringLiteral("call %1 BB2REF").arg(pair.b.address()),
+                              QStringLiteral("tone 5000 -20"),
+                              QStringLiteral("tone 1000 3"),
+                              QStringLiteral("tone 1000")};
+        for (const QString &command : bad) {
+            pair.a.send(command);
+            QVERIFY2(!pair.a.waitFor(QStringLiteral("error "), LinkMs).isEmpty(), qPrintable(command));
+        }
+        pair.a.send(QStringLiteral("chat still here"));
+        QVERIFY(!pair.b.waitFor(QStringLiteral("chat AA1REF AA1REF>still here"), LinkMs).isEmpty());
+    }
+
     // A 1 kHz tone at -20 dBFS from A is heard at B at its frequency and level, in the
     // codec the two agreed (Speex unless one offers GSM only); it stops when the tone does.
     void toneIsHeard_data()
