@@ -9,15 +9,6 @@
 
 #include <csignal>
 
-QString loopbackBlock(int n)
-{
-    bool ok = false;
-    int net = qEnvironmentVariableIntValue("DIALBOARD_LOOPBACK_NET", &ok);
-    if (!ok || net < 1 || net > 254)
-        net = 10;
-    return QStringLiteral("127.%1.%2").arg(net).arg(n);
-}
-
 NodeProcess::NodeProcess(const QString &name, const QString &block, int host)
     : m_name(name),
       m_block(block),

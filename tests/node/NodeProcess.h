@@ -3,6 +3,7 @@
 // messages, each bounded by the contract's 500 ms).
 #pragma once
 
+#include "LoopbackBlock.h"
 #include "PrivateBus.h"
 
 #include <QDBusMessage>
@@ -11,11 +12,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariantList>
-
-// The loopback block 127.<net>.<n>.0/24 of test executable n. <net> is 10 unless
-// DIALBOARD_LOOPBACK_NET says otherwise (1 to 254), so that two checkouts of the project
-// can run their tests on one machine at the same time.
-QString loopbackBlock(int n);
 
 class NodeProcess
 {
