@@ -124,7 +124,10 @@ QDBusMessage Reader::call(const Node &node, const QString &interface, const QStr
     QDBusPendingCallWatcher watcher(pending);
     QEventLoop loop;
     QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(CallTimeoutMs + WaitSlackMs, &loop, &QEventLoop::quit);
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    limit.start(CallTimeoutMs + WaitSlackMs);
     if (!watcher.isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     if (!watcher.isFinished())
