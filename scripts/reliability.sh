@@ -47,10 +47,10 @@ cmake --build build-asan -j"$(nproc)" >build-asan/build.log 2>&1 || { tail -30 b
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:check_initialization_order=1:strict_init_order=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export LSAN_OPTIONS="suppressions=$PWD/bench/lsan.supp:print_suppressions=0"
-if on_display ctest --test-dir build-asan --output-on-failure; then
-  done_step sanitizers passed
+if on_display ctest --test-dir build-asan --output-on-failure 2>&1 | tee build-asan/ctest.log; then
+  done_step sanitizers "passed, $(grep -oE '[0-9]+ tests failed out of [0-9]+' build-asan/ctest.log | tail -1)"
 else
-  done_step sanitizers FAILED
+  done_step sanitizers "FAILED, $(grep -oE '[0-9]+ tests failed out of [0-9]+' build-asan/ctest.log | tail -1)"
 fi
 unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
 

@@ -4,10 +4,13 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QTest>
+#include <QTimer>
 #include <QUuid>
 
 namespace {
@@ -18,6 +21,8 @@ const QString RegistryService = QStringLiteral("org.a11y.atspi.Registry");
 const QString RootPath = QStringLiteral("/org/a11y/atspi/accessible/root");
 const QString AccessibleInterface = QStringLiteral("org.a11y.atspi.Accessible");
 constexpr int CallTimeoutMs = 5000;
+// How long past a call's own time-out the reader still waits for its outcome.
+constexpr int WaitSlackMs = 1000;
 
 }  // namespace
 
@@ -112,7 +117,23 @@ QDBusMessage Reader::call(const Node &node, const QString &interface, const QStr
 {
     QDBusMessage message = QDBusMessage::createMethodCall(node.service, node.path, interface, method);
     message.setArguments(arguments);
-    return QDBusConnection(m_connectionName).call(message, QDBus::BlockWithGui, CallTimeoutMs);
+    // Waits in an event loop of its own rather than in a blocking call, so that events
+    // keep flowing (an application of this very process answers from them) and so that
+    // the wait always ends: on the answer, or on a timer a little past the call's time-out.
+    const QDBusPendingCall pending = QDBusConnection(m_connectionName).asyncCall(message, CallTimeoutMs);
+    QDBusPendingCallWatcher watcher(pending);
+    QEventLoop loop;
+    QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    limit.start(CallTimeoutMs + WaitSlackMs);
+    if (!watcher.isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!watcher.isFinished())
+        return QDBusMessage::createError(QDBusError::Timeout,
+                                         QStringLiteral("no answer to %1 within %2 ms").arg(method).arg(CallTimeoutMs));
+    return watcher.reply();
 }
 
 QVariant Reader::property(const Node &node, const QString &name) const
