@@ -153,7 +153,9 @@ for page in dialboard echolink-sim echolink-node; do
 done
 "$root/usr/bin/echolink-sim" --version | grep -q '^echolink-sim ' || fail "unpacked echolink-sim --version"
 "$root/usr/bin/echolink-node" --version | grep -q '^echolink-node ' || fail "unpacked echolink-node --version"
-grep -qx libecholib1.3 <<<"$depends_names" || fail "Depends lacks the EchoLink library"
+! grep -q '^libecholib' <<<"$depends_names" || fail "Depends names the EchoLink library, which the node no longer uses"
+grep -qx libgsm1 <<<"$depends_names" || fail "Depends lacks the GSM codec"
+grep -q '^libspeex1' <<<"$depends_names" || fail "Depends lacks the Speex codec"
 grep -qx libasyncaudio1.6 <<<"$depends_names" || fail "Depends lacks the audio library"
 
 # The node's menu entry: valid, starting the installed node with its own installed icon.
