@@ -47,7 +47,7 @@ private Q_SLOTS:
     void killedPeerDropsAfterTheLinkTimeOut();
 
 private:
-    void linkAandB(NodeProcess &a, NodeProcess &b);
+    void linkAandB(NodeProcess &a, NodeProcess &b, const QMap<QString, QString> &timing = {});
 };
 
 void tst_node_faults::badValuesNameTheKeyAndTheFile_data()
@@ -116,14 +116,13 @@ void tst_node_faults::incompleteOrExposedConfigurationStartsNoNetworking()
     QVERIFY(!exposed.directoryStatus().contains(QStringLiteral("secret")));
 }
 
-void tst_node_faults::linkAandB(NodeProcess &a, NodeProcess &b)
+void tst_node_faults::linkAandB(NodeProcess &a, NodeProcess &b, const QMap<QString, QString> &timing)
 {
     for (NodeProcess *node : {&a, &b}) {
         if (!node->isRunning()) {
             QMap<QString, QString> config =
                 node->standardConfig(node == &a ? QStringLiteral("NODE-A") : QStringLiteral("NODE-B"));
-            config.insert(QStringLiteral("Timing/KeepAliveMs"), QStringLiteral("500"));
-            config.insert(QStringLiteral("Timing/LinkTimeoutMs"), QString::number(LinkTimeoutMs));
+            config.insert(timing);
             node->writeConfig(config);
             QVERIFY(node->start());
         }
@@ -268,7 +267,8 @@ void tst_node_faults::killedPeerDropsAfterTheLinkTimeOut()
     QVERIFY(directory.start(Block + QStringLiteral(".3")));
     NodeProcess a(QStringLiteral("A"), Block, 1);
     NodeProcess b(QStringLiteral("B"), Block, 2);
-    linkAandB(a, b);
+    linkAandB(a, b, {{QStringLiteral("Timing/KeepAliveMs"), QStringLiteral("500")},
+                     {QStringLiteral("Timing/LinkTimeoutMs"), QString::number(LinkTimeoutMs)}});
 
     b.sendSignal(SIGKILL);
     QVERIFY(b.waitForExit(5000) != 0);
