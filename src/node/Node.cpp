@@ -96,9 +96,14 @@ Node::Refusal Node::sendChat(const QString &text)
     const QString line = FarText::clean(text.toLatin1()).trimmed();
     if (line.isEmpty())
         return {QStringLiteral("org.dialboard.EchoLink.Error.EmptyChat"), QStringLiteral("the chat line is empty")};
-    if (!m_links || m_links->sendChat(line) == 0)
+    if (links().isEmpty())
         return {QStringLiteral("org.dialboard.EchoLink.Error.NotLinked"),
                 QStringLiteral("no station is linked to chat with")};
+    if (!m_chatRate.take())
+        return {QStringLiteral("org.dialboard.EchoLink.Error.ChatTooFast"),
+                QStringLiteral("at most %1 chat lines a second (bursts of %2)")
+                    .arg(ChatLinesPerSecond).arg(ChatBurst)};
+    m_links->sendChat(line);
     log(QStringLiteral("chat to %1: %2").arg(links().join(QStringLiteral(", ")), line));
     return {};
 }

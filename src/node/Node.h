@@ -5,6 +5,7 @@
 
 #include "DirectoryLogon.h"
 #include "NodeConfig.h"
+#include "RateLimit.h"
 #include "StationLinks.h"
 #include "StationListFetcher.h"
 #include "audio/StationAudio.h"
@@ -62,9 +63,12 @@ public:
     Refusal transmit(bool on);
     bool isTransmitting() const { return m_audio.isTransmitting(); }
     // A line of chat to every linked station: cleaned of control characters, at most
-    // MaxChatLength characters, and refused when empty or when nobody is linked.
+    // MaxChatLength characters, and refused when empty, when nobody is linked, or beyond
+    // ChatLinesPerSecond (in bursts of ChatBurst at most).
     Refusal sendChat(const QString &text);
     static constexpr int MaxChatLength = 256;
+    static constexpr int ChatLinesPerSecond = 5;
+    static constexpr int ChatBurst = 10;
     // Sound levels since the previous call, for the window's meters.
     LevelMeter::Levels takeReceiveLevels() { return m_audio.receiveMeter().takeLevels(); }
     LevelMeter::Levels takeTransmitLevels() { return m_audio.transmitMeter().takeLevels(); }
@@ -94,6 +98,7 @@ private:
     QString m_noInputReason;
     StationAudio m_audio;  // outlives the links, which leave it as they go
     QTimer m_transmitLimit;
+    RateLimit m_chatRate{ChatLinesPerSecond, ChatBurst};
     std::unique_ptr<UdpTransport> m_transport;  // outlives the links, which send through it
     std::unique_ptr<StationLinks> m_links;
     std::unique_ptr<DirectoryLogon> m_directory;

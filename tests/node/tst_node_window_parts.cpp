@@ -172,6 +172,21 @@ void tst_node_window_parts::chatGoesBothWaysAsPlainText()
     QVERIFY(chatLine->text().isEmpty());
     QVERIFY(m_b.node.waitForOutput(QStringLiteral("chat from NODE-A: NODE-A>hello from A"), LinkMs));
     QVERIFY(chatShown().contains(QStringLiteral("NODE-A: hello from A")));
+
+    // Lines in a quick burst: a burst's worth go (B sent one already), then the node
+    // refuses until the rate allows more.
+    auto chatFromB = [this](const QString &text) {
+        return m_b.node.call(Automation::StationPath, Automation::StationInterface,
+                             Automation::SendChatMethod, {text}).errorName();
+    };
+    QStringList answers;
+    for (int i = 0; i < 14; ++i)
+        answers << chatFromB(QStringLiteral("burst %1").arg(i));
+    QVERIFY2(answers.count(QString()) <= Node::ChatBurst && answers.count(QString()) >= Node::ChatBurst - 2,
+             qPrintable(answers.join(QLatin1Char(','))));
+    QCOMPARE(answers.last(), QStringLiteral("org.dialboard.EchoLink.Error.ChatTooFast"));
+    QTest::qWait(1000 / Node::ChatLinesPerSecond + 50);
+    QCOMPARE(chatFromB(QStringLiteral("after a pause")), QString());
 }
 
 void tst_node_window_parts::aTalkingStationIsMarked()
