@@ -14,8 +14,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -45,6 +48,13 @@ private:
     qint64 m_longest = 0;
 };
 
+// Keeps this thread busy, without serving any event, until `clock` reads `ms`.
+void busyUntil(const QElapsedTimer &clock, qint64 ms)
+{
+    while (clock.elapsed() < ms) {
+    }
+}
+
 QString settingsFile()
 {
     return TestEnvironment::configHome() + QStringLiteral("/Dialboard/Dialboard.conf");
@@ -67,9 +77,13 @@ private Q_SLOTS:
     void quickClicksAreServedInOrder();
     void clickThatFailsStillMovesTheFocus();
     void onlyTheLeftButtonLinks();
+    void heldEnterClicksOnceAndWaitingClicksAreBounded();
+    void answerDueWithItsTimeOutIsNotActedOn();
     void closingFromTheServerClosesThePanel();
     void closingFromAnotherSenderIsIgnored();
     void closingWhileCallsArePendingShutsDownOnce();
+    void closingDuringTheFirstRefreshKeepsTheStoredPosition_data();
+    void closingDuringTheFirstRefreshKeepsTheStoredPosition();
     void standInRefusesBadOptionsAndASecondCopy();
 
 private:
@@ -327,6 +341,75 @@ void tst_link::onlyTheLeftButtonLinks()
     QCOMPARE(sim->calls(), QStringList());
 }
 
+// Enter held down on a button clicks once: its auto-repeat is not a click. Clicks made
+// faster than EchoLink answers wait in line, at most 64 behind the one being served; the
+// rest are dropped, and each one served acts on the link state at its turn.
+void tst_link::heldEnterClicksOnceAndWaitingClicksAreBounded()
+{
+    frmMain w(host);
+    QVERIFY(load(w));
+    setCalls(w, {{5, QStringLiteral("W1AW")}});
+    showActive(w);
+    const auto press = [&w](bool autoRepeat) {
+        QKeyEvent event(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), autoRepeat);
+        QApplication::sendEvent(button(w, 5), &event);
+    };
+    sim->clearCalls();
+    press(false);
+    for (int i = 0; i < 30; ++i)
+        press(true);
+    QTRY_COMPARE(sim->calls().size(), 2);
+    QTest::qWait(200);
+    QCOMPARE(sim->calls(), (QStringList{QStringLiteral("IsConnected W1AW"), QStringLiteral("Connect W1AW 0")}));
+
+    sim->clearCalls();
+    for (int i = 0; i < 100; ++i)
+        press(false);  // no event is served in between: EchoLink has answered none yet
+    QTRY_COMPARE_WITH_TIMEOUT(sim->calls().size(), 2 * 65, 10000);
+    QTest::qWait(200);
+    const QStringList calls = sim->calls();
+    QCOMPARE(calls.size(), 2 * 65);
+    for (int i = 0; i < 65; ++i) {
+        QCOMPARE(calls[2 * i], QStringLiteral("IsConnected W1AW"));
+        QCOMPARE(calls[2 * i + 1], i % 2 ? QStringLiteral("Connect W1AW 0") : QStringLiteral("Disconnect W1AW"));
+    }
+}
+
+// The answer to a click's question comes in just as its time-out falls due: this thread
+// is busy until just past the time-out, then a timer due before the time-out, taken in
+// the same round of timers, keeps it busy while the answer (or the bus's own time-out
+// error) comes in; the time-out is handled next, with the answer still waiting. The
+// click ends there; the late answer acts on nothing, and the next click is served.
+void tst_link::answerDueWithItsTimeOutIsNotActedOn()
+{
+    frmMain w(host);
+    QVERIFY(load(w));
+    setCalls(w, {{6, QStringLiteral("W1AW")}, {7, QStringLiteral("K1ABC")}});
+    showActive(w);
+    sim->control(QStringLiteral("SetReplyDelay"), {Automation::CallTimeoutMs + 60});
+    sim->clearCalls();
+
+    QElapsedTimer sinceClick;
+    QTimer stall;
+    stall.setSingleShot(true);
+    stall.setTimerType(Qt::PreciseTimer);
+    stall.setInterval(Automation::CallTimeoutMs - 100);
+    connect(&stall, &QTimer::timeout, [&sinceClick] { busyUntil(sinceClick, Automation::CallTimeoutMs + 600); });
+    stall.start();
+    sinceClick.start();
+    QTest::mouseClick(button(w, 6), Qt::LeftButton);
+    busyUntil(sinceClick, Automation::CallTimeoutMs + 30);
+    QTest::qWait(700);
+    QCOMPARE(sim->calls(), QStringList{QStringLiteral("IsConnected W1AW")});
+
+    sim->control(QStringLiteral("SetReplyDelay"), {0});
+    QTest::mouseClick(button(w, 7), Qt::LeftButton);
+    QTRY_COMPARE(sim->calls().size(), 3);
+    QTest::qWait(100);
+    QCOMPARE(sim->calls(), (QStringList{QStringLiteral("IsConnected W1AW"), QStringLiteral("IsConnected K1ABC"),
+                                        QStringLiteral("Connect K1ABC 0")}));
+}
+
 void tst_link::closingFromTheServerClosesThePanel()
 {
     frmMain w(host);
@@ -382,6 +465,50 @@ void tst_link::closingWhileCallsArePendingShutsDownOnce()
     QCOMPARE(w.caption(0), QString());
     QVERIFY(sim->calls().contains(QStringLiteral("IsConnected W1AW")));
     QVERIFY(!sim->calls().contains(QStringLiteral("Connect W1AW 0")));
+}
+
+void tst_link::closingDuringTheFirstRefreshKeepsTheStoredPosition_data()
+{
+    QTest::addColumn<QByteArray>("position");
+    QTest::newRow("both edges") << QByteArray("ScrnTop=1507\nScrnLeft=3004\n");
+    QTest::newRow("top edge only") << QByteArray("ScrnTop=1507\n");
+}
+
+// EchoLink closes while the first refresh waits for its answers: the window was never
+// shown, so it has no position of its own, and the saved file keeps the stored edges as
+// they were written (none added).
+void tst_link::closingDuringTheFirstRefreshKeepsTheStoredPosition()
+{
+    QFETCH(QByteArray, position);
+    QVERIFY(QDir().mkpath(QFileInfo(settingsFile()).path()));
+    QFile file(settingsFile());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Settings]\n" + position + "NodeCall0=W1AW\n");
+    file.close();
+
+    sim->control(QStringLiteral("SetReplyDelay"), {300});
+    QTimer closer;
+    closer.setInterval(20);
+    frmMain w(host);
+    connect(&closer, &QTimer::timeout, [&] {
+        if (w.isRefreshing()) {
+            closer.stop();
+            sim->control(QStringLiteral("EmitClosing"));
+        }
+    });
+    closer.start();
+    QVERIFY(!load(w));
+    QVERIFY(!closer.isActive());
+
+    QSettings stored(settingsFile(), QSettings::IniFormat);
+    stored.beginGroup(QStringLiteral("Settings"));
+    QCOMPARE(stored.value(QStringLiteral("NodeCall0")).toString(), QStringLiteral("W1AW"));
+    QCOMPARE(stored.value(QStringLiteral("ScrnTop")).toString(), QStringLiteral("1507"));
+    if (position.contains("ScrnLeft"))
+        QCOMPARE(stored.value(QStringLiteral("ScrnLeft")).toString(), QStringLiteral("3004"));
+    else
+        QVERIFY(!stored.contains(QStringLiteral("ScrnLeft")));
+    QCOMPARE(stored.childKeys().size(), position.count('\n') + 43);
 }
 
 void tst_link::standInRefusesBadOptionsAndASecondCopy()

@@ -68,6 +68,8 @@ private Q_SLOTS:
     void onlyTheRightButtonOpensIt();
     void unicodeAndLongCalls();
     void linkMarkReturnsAtTheNextRefresh();
+    void answerForTheCallBeforeAnEditLeavesItUnmarked_data();
+    void answerForTheCallBeforeAnEditLeavesItUnmarked();
     void refreshKeepsTickingWhileOpen();
     void failedSaveIsReportedAndThePanelKeepsRunning();
     // Last: the shutdown it causes ends every event loop this process runs after it.
@@ -236,6 +238,48 @@ void tst_loadbutton::linkMarkReturnsAtTheNextRefresh()
     QCOMPARE(w.caption(9), QStringLiteral("W1AW"));
     QVERIFY(refresh(w));
     QCOMPARE(w.caption(9), QStringLiteral("*W1AW"));
+}
+
+void tst_loadbutton::answerForTheCallBeforeAnEditLeavesItUnmarked_data()
+{
+    QTest::addColumn<QString>("entered");
+    QTest::newRow("another call") << QStringLiteral("K1ABC");
+    QTest::newRow("the same call") << QStringLiteral("W1AW");
+}
+
+// OK is pressed while a refresh that asked about the button's linked call W1AW still
+// waits for its answers: the answer that comes in after the edit is not shown on the
+// edited button, whatever call it now has; the other buttons take theirs.
+void tst_loadbutton::answerForTheCallBeforeAnEditLeavesItUnmarked()
+{
+    QFETCH(QString, entered);
+    SimProcess sim;
+    QVERIFY(sim.start());
+    frmMain w(host);
+    QVERIFY(load(w));
+    setCalls(w, {{9, QStringLiteral("W1AW")}, {10, QStringLiteral("W1AW")}});
+    sim.setLinked(QStringLiteral("W1AW"), true);
+    sim.setLinked(QStringLiteral("K1ABC"), true);
+    QVERIFY(refresh(w));
+    QCOMPARE(w.caption(9), QStringLiteral("*W1AW"));
+    w.show();
+
+    sim.control(QStringLiteral("SetReplyDelay"), {300});
+    QSignalSpy ended(&w, &frmMain::LoadNodeButtonsEnded);
+    w.LoadNodeButtons();
+    bool inFlight = false;
+    QVERIFY(editButton(w, 9, [&](frmLoadButtons *dialog) {
+        inFlight = w.isRefreshing() && ended.isEmpty();
+        tbCall(dialog)->setText(entered);
+        QTest::keyClick(tbCall(dialog), Qt::Key_Return);
+    }));
+    QVERIFY(inFlight);
+    QVERIFY(ended.count() > 0 || ended.wait(3000));
+    QCOMPARE(w.caption(9), entered);
+    QCOMPARE(w.caption(10), QStringLiteral("*W1AW"));
+
+    QVERIFY(refresh(w));
+    QCOMPARE(w.caption(9), QLatin1Char('*') + entered);
 }
 
 void tst_loadbutton::refreshKeepsTickingWhileOpen()

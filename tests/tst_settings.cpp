@@ -396,6 +396,8 @@ void tst_settings::saveWritesAll45Keys()
 {
     frmMain w(host);
     w.move(160, 80);
+    w.show();  // a position is saved once the window system has placed the window
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
     PanelSettings set;
     set.onTop = true;
     set.viewLarge = true;

@@ -19,6 +19,8 @@ ClickQueue::~ClickQueue() = default;
 
 void ClickQueue::add(const QString &call)
 {
+    if (m_waiting.size() >= MaxWaiting)
+        return;
     m_waiting.enqueue(call);
     if (!m_watcher)
         serveNext();
@@ -35,8 +37,7 @@ void ClickQueue::serveNext()
 
 void ClickQueue::await(const QDBusPendingCall &call)
 {
-    if (m_watcher)
-        m_watcher.release()->deleteLater();  // it may be delivering its signal now
+    dropWatcher();
     m_watcher = std::make_unique<QDBusPendingCallWatcher>(call);
     m_timeout.start();
 }
@@ -59,7 +60,17 @@ void ClickQueue::act(const QString &call)
 void ClickQueue::finish()
 {
     m_timeout.stop();
-    m_watcher.release()->deleteLater();
+    dropWatcher();
     Q_EMIT served();
     serveNext();
+}
+
+// Lets go of the call in flight. Its answer may already be waiting in the event queue
+// (an answer that came in with the time-out): disconnected first, it acts on nothing.
+void ClickQueue::dropWatcher()
+{
+    if (!m_watcher)
+        return;
+    m_watcher->disconnect(this);
+    m_watcher.release()->deleteLater();  // it may be delivering its signal now
 }

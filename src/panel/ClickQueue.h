@@ -5,6 +5,8 @@
 // caption. A click is served only once the one before it has had its answers, so two
 // quick clicks on one button link and then drop. A call that fails or is not answered
 // within the call time-out ends that click silently; the next one is served all the same.
+// At most MaxWaiting clicks wait behind the one being served; further clicks are dropped,
+// so a flood of them (a stuck key, say) cannot pile up work without end.
 #pragma once
 
 #include <QObject>
@@ -20,6 +22,8 @@ class QDBusPendingCallWatcher;
 class ClickQueue : public QObject {
     Q_OBJECT
 public:
+    static constexpr int MaxWaiting = 64;
+
     explicit ClickQueue(const EchoLinkApplication &link, QObject *parent = nullptr);
     ~ClickQueue() override;
 
@@ -36,6 +40,7 @@ private:
     void await(const QDBusPendingCall &call);
     void act(const QString &call);
     void finish();
+    void dropWatcher();
 
     const EchoLinkApplication &m_link;
     QQueue<QString> m_waiting;

@@ -96,7 +96,9 @@ void NodeButton::keyPressEvent(QKeyEvent *event)
 {
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
-        activateFromKeyboard();
+        // Held down, Enter clicks once, as Space does: its auto-repeat is not a click.
+        if (!event->isAutoRepeat())
+            activateFromKeyboard();
         return;
     }
     if (event->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier) {

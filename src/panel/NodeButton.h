@@ -7,7 +7,8 @@
 // click. The tooltip and the accessibility interface (NodeButtonAccessible) follow the
 // call and the link state.
 //
-// From the keyboard, Space or Enter activates a focused button, and the context-menu
+// From the keyboard, Space or Enter activates a focused button (once however long the
+// key is held), and the context-menu
 // key or Shift+F10 asks for its Load Button dialog, as a right-button release does.
 #pragma once
 

@@ -237,6 +237,15 @@ void frmMain::placeOneCoordinate()
                       frameGeometry().size()));
 }
 
+// The window's position is worth saving once the window system has placed the window,
+// while it is not minimized, and only where the window system tells a window where it
+// is: Wayland does not, and there pos() says nothing about the screen.
+bool frmMain::positionKnown() const
+{
+    return m_placed && !m_oneCoordinate && !isMinimized()
+           && !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonRelease) {
@@ -246,8 +255,10 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
                                   static_cast<QMouseEvent *>(event)->button());
     }
     // The window system has placed the window once its content is first exposed.
-    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed())
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
+        m_placed = true;
         QTimer::singleShot(0, this, &frmMain::placeOneCoordinate);
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -71,7 +71,8 @@ public:
     // Writes every setting in one save; throws SettingsError when it did not reach the disk.
     void PutRegSettings();
 
-    // The settings as the panel holds them now (no position while minimized), and a set
+    // The settings as the panel holds them now (the stored position while the window's
+    // own is not known: never shown, minimized, or on Wayland), and a set
     // applied over the current state, each empty value keeping what is there.
     PanelSettings currentSettings() const;
     void applySettings(const PanelSettings &settings);
@@ -99,6 +100,7 @@ private:
     void followFocusWindow(QWindow *now);
     void applyPosition(std::optional<float> top, std::optional<float> left);
     void placeOneCoordinate();
+    bool positionKnown() const;
 
     // Start-up and shutdown (frmMainLifecycle.cpp)
     void ConnectEchoLink();
@@ -137,6 +139,9 @@ private:
     QAction *mnuOnTop = nullptr;
 
     std::array<QString, NodeButtonCount> NodeCalls;
+    // How many times each button's call has been edited: a refresh answer is shown only
+    // on a button not edited since its pass began.
+    std::array<quint64, NodeButtonCount> m_edits{};
     std::unique_ptr<EchoLinkApplication> ELo;
     std::unique_ptr<EchoLinkSetupConfig> SetupConfig;
     std::unique_ptr<EchoLinkSysopConfig> SysopConfig;
@@ -149,6 +154,11 @@ private:
     // the other one was not stored: x when `m_placeX`, else y.
     std::optional<int> m_oneCoordinate;
     bool m_placeX = false;
+    // The position as stored: as read at start, then as each save wrote it. A save keeps
+    // it while the window's own position is not known.
+    std::optional<float> m_storedTop;
+    std::optional<float> m_storedLeft;
+    bool m_placed = false;  // the window system has placed the window
     // The program's window that last had the focus: coming back to the panel from
     // another program is not an activation.
     QPointer<QWindow> m_lastFocusWindow;

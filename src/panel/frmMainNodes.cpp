@@ -14,7 +14,8 @@
 // its call, marked with a leading "*" when linked, in button order. The first failure
 // ends the pass silently: buttons already done keep their new captions, the rest their
 // old ones, and the next tick starts again at button 0. A pass still under way is not
-// started twice.
+// started twice. An answer is about the call the button had when the pass began: a button
+// edited since then keeps its new caption, unmarked, until the next pass.
 void frmMain::LoadNodeButtons()
 {
     if (m_pass || m_ended)
@@ -24,7 +25,9 @@ void frmMain::LoadNodeButtons()
         return;
     }
     m_pass = std::make_unique<RefreshPass>(*ELo, NodeCalls);
-    connect(m_pass.get(), &RefreshPass::answered, this, [this](int i, bool linked) {
+    connect(m_pass.get(), &RefreshPass::answered, this, [this, edits = m_edits](int i, bool linked) {
+        if (m_edits[i] != edits[i])
+            return;
         cmdRemoteNode[i]->setCall(NodeCalls[i]);
         cmdRemoteNode[i]->setLinked(linked);
     });
@@ -91,6 +94,7 @@ void frmMain::cmdRemoteNode_MouseUp(int Index, Qt::MouseButton Button)
 // next refresh, and every setting is saved at once.
 void frmMain::storeCall(int index, const QString &call)
 {
+    ++m_edits[index];
     NodeCalls[index] = call;
     cmdRemoteNode[index]->setCall(call);
     cmdRemoteNode[index]->setLinked(false);

@@ -20,7 +20,10 @@ SettingsStore &frmMain::store()
 // value leaves whatever it would have set as it is; the load itself never fails.
 void frmMain::GetRegSettings()
 {
-    applySettings(PanelSettings::read(store()));
+    const PanelSettings stored = PanelSettings::read(store());
+    m_storedTop = stored.top;
+    m_storedLeft = stored.left;
+    applySettings(stored);
     m_settingsLoaded = true;
 }
 
@@ -46,14 +49,19 @@ void frmMain::applySettings(const PanelSettings &settings)
             NodeCalls[i] = *settings.calls[i];
 }
 
-// The position is left out while the window is minimized, since a minimized window has
-// no position worth keeping: the stored one stays.
+// The window's position when it is known (see positionKnown()); otherwise the stored
+// one, as it was read or last saved, so a window that was never shown, is minimized or
+// runs where positions are not told never overwrites a good one. With none stored and
+// none known, the position is left out.
 PanelSettings frmMain::currentSettings() const
 {
     PanelSettings settings;
-    if (!isMinimized()) {
+    if (positionKnown()) {
         settings.top = static_cast<float>(Top());
         settings.left = static_cast<float>(Left());
+    } else {
+        settings.top = m_storedTop;
+        settings.left = m_storedLeft;
     }
     settings.onTop = mnuOnTop->isChecked();
     settings.viewLarge = mnuViewLarge->isChecked();
@@ -65,8 +73,11 @@ PanelSettings frmMain::currentSettings() const
 
 void frmMain::PutRegSettings()
 {
-    currentSettings().write(store());
+    const PanelSettings settings = currentSettings();
+    settings.write(store());
     store().save();
+    m_storedTop = settings.top;
+    m_storedLeft = settings.left;
 }
 
 // A failed save is reported, never silent. After an edit it does not end the panel:
