@@ -35,6 +35,20 @@ inline constexpr char TransmitMethod[] = "Transmit";                // (b on)
 inline constexpr char IsTransmittingMethod[] = "IsTransmitting";    // () -> b
 inline constexpr char SendChatMethod[] = "SendChat";                // (s text)
 
+// The errors echolink-node answers with: why a call was not carried out.
+inline constexpr char EmptyCallError[] = "org.dialboard.EchoLink.Error.EmptyCall";
+inline constexpr char OwnCallsignError[] = "org.dialboard.EchoLink.Error.OwnCallsign";
+inline constexpr char TooManyLinksError[] = "org.dialboard.EchoLink.Error.TooManyLinks";
+inline constexpr char NoStationListError[] = "org.dialboard.EchoLink.Error.NoStationList";
+inline constexpr char NoSuchStationError[] = "org.dialboard.EchoLink.Error.NoSuchStation";
+inline constexpr char AddressInUseError[] = "org.dialboard.EchoLink.Error.AddressInUse";
+inline constexpr char OfflineError[] = "org.dialboard.EchoLink.Error.Offline";
+inline constexpr char NotLinkedError[] = "org.dialboard.EchoLink.Error.NotLinked";
+inline constexpr char NoInputDeviceError[] = "org.dialboard.EchoLink.Error.NoInputDevice";
+inline constexpr char EmptyChatError[] = "org.dialboard.EchoLink.Error.EmptyChat";
+inline constexpr char ChatTooLongError[] = "org.dialboard.EchoLink.Error.ChatTooLong";
+inline constexpr char ChatTooFastError[] = "org.dialboard.EchoLink.Error.ChatTooFast";
+
 // Control object of the stand-in server, for tests and demonstrations.
 inline constexpr char ControlPath[] = "/Control";
 inline constexpr char ControlInterface[] = "org.dialboard.EchoLink.Simulator";

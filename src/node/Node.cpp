@@ -1,6 +1,7 @@
 #include "Node.h"
 
 #include "FarText.h"
+#include "automation/AutomationContract.h"
 #include "NodeBus.h"
 
 #include "protocol/UdpTransport.h"
@@ -75,10 +76,10 @@ Node::Refusal Node::transmit(bool on)
         return {};
     }
     if (links().isEmpty())
-        return {QStringLiteral("org.dialboard.EchoLink.Error.NotLinked"),
+        return {QLatin1String(Automation::NotLinkedError),
                 QStringLiteral("no station is linked to transmit to")};
     if (!m_audio.hasInput())
-        return {QStringLiteral("org.dialboard.EchoLink.Error.NoInputDevice"), m_noInputReason};
+        return {QLatin1String(Automation::NoInputDeviceError), m_noInputReason};
     if (!m_audio.isTransmitting()) {
         m_audio.setTransmitting(true);
         m_transmitLimit.start(m_config.transmitLimitMs);
@@ -91,16 +92,16 @@ Node::Refusal Node::transmit(bool on)
 Node::Refusal Node::sendChat(const QString &text)
 {
     if (text.size() > MaxChatLength)
-        return {QStringLiteral("org.dialboard.EchoLink.Error.ChatTooLong"),
+        return {QLatin1String(Automation::ChatTooLongError),
                 QStringLiteral("a chat line holds at most %1 characters").arg(MaxChatLength)};
     const QString line = FarText::clean(text.toLatin1()).trimmed();
     if (line.isEmpty())
-        return {QStringLiteral("org.dialboard.EchoLink.Error.EmptyChat"), QStringLiteral("the chat line is empty")};
+        return {QLatin1String(Automation::EmptyChatError), QStringLiteral("the chat line is empty")};
     if (links().isEmpty())
-        return {QStringLiteral("org.dialboard.EchoLink.Error.NotLinked"),
+        return {QLatin1String(Automation::NotLinkedError),
                 QStringLiteral("no station is linked to chat with")};
     if (!m_chatRate.take())
-        return {QStringLiteral("org.dialboard.EchoLink.Error.ChatTooFast"),
+        return {QLatin1String(Automation::ChatTooFastError),
                 QStringLiteral("at most %1 chat lines a second (bursts of %2)")
                     .arg(ChatLinesPerSecond).arg(ChatBurst)};
     m_links->sendChat(line);
@@ -244,7 +245,7 @@ StationLinks::Answer Node::connectTo(const QString &call)
 {
     if (!m_links)
         return {StationLinks::Outcome::Refused,
-                QStringLiteral("org.dialboard.EchoLink.Error.Offline"),
+                QLatin1String(Automation::OfflineError),
                 QStringLiteral("the node is not on the EchoLink network: %1").arg(m_offlineReason)};
     return m_links->connectTo(call);
 }

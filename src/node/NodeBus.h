@@ -3,34 +3,14 @@
 // answered at once. The node's extras are on /Station (org.dialboard.EchoLink.Station).
 #pragma once
 
+#include "automation/ContractServer.h"
+
 #include <QDBusConnection>
 #include <QDBusContext>
-#include <QDBusMessage>
-#include <QDBusVirtualObject>
 #include <QObject>
 #include <QStringList>
 
 class Node;
-class NodeBus;
-
-// One contract object; its messages go to the bus service.
-class ContractObject : public QDBusVirtualObject
-{
-public:
-    ContractObject(NodeBus &bus, QString interfaceName, QString membersXml, QObject *parent);
-
-    QString interfaceName() const { return m_interfaceName; }
-    QString introspectionXml() const;
-    QString introspect(const QString &path) const override;
-    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override;
-
-private:
-    QString interfaceXml() const;
-
-    NodeBus &m_bus;
-    QString m_interfaceName;
-    QString m_membersXml;
-};
 
 // /Station: what the node adds to the contract.
 class StationObject : public QObject, protected QDBusContext
@@ -70,15 +50,15 @@ public:
     // Owns the contract's bus name. Empty on success, else why not.
     QString ownName();
 
-    bool receive(const ContractObject &object, const QDBusMessage &message);
     // Raises Closing, then quits once the bus has everything sent before.
-    void closeAndQuit();
+    void closeAndQuit() { m_contract.closeAndQuit(); }
     StationObject &station() { return m_station; }
 
 private:
-    QDBusMessage answer(const ContractObject &object, const QDBusMessage &message);
+    void answer(const ContractServer::Call &call);
 
     Node &m_node;
     QDBusConnection m_bus;
+    ContractServer m_contract;
     StationObject m_station;
 };

@@ -1,6 +1,7 @@
 #include "StationLinks.h"
 
 #include "FarText.h"
+#include "automation/AutomationContract.h"
 #include "LinkAudio.h"
 #include "audio/StationAudio.h"
 #include "protocol/Transport.h"
@@ -11,7 +12,6 @@
 
 namespace {
 
-const QString ErrorPrefix = QStringLiteral("org.dialboard.EchoLink.Error.");
 constexpr int MaxWaitingCalls = 40;     // links waiting for a fresh list, at most
 constexpr int MaxWaitingCallers = 40;   // callers waiting for a fresh list, at most
 constexpr int RefusalHoldMs = 300;      // a refused caller hears why before the goodbye
@@ -24,9 +24,9 @@ bool isAllDigits(const QString &text)
            && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; });
 }
 
-StationLinks::Answer refusal(const char *name, const QString &message)
+StationLinks::Answer refusal(const char *errorName, const QString &message)
 {
-    return {StationLinks::Outcome::Refused, ErrorPrefix + QLatin1String(name), message};
+    return {StationLinks::Outcome::Refused, QLatin1String(errorName), message};
 }
 
 }  // namespace
@@ -114,13 +114,13 @@ StationLinks::Answer StationLinks::connectTo(const QString &call)
 {
     const QString wanted = call.trimmed();
     if (wanted.isEmpty())
-        return refusal("EmptyCall", QStringLiteral("no station named: the call is empty"));
+        return refusal(Automation::EmptyCallError, QStringLiteral("no station named: the call is empty"));
     if (wanted.compare(m_config.callsign, Qt::CaseInsensitive) == 0)
-        return refusal("OwnCallsign", QStringLiteral("%1 is this station's own callsign").arg(m_config.callsign));
+        return refusal(Automation::OwnCallsignError, QStringLiteral("%1 is this station's own callsign").arg(m_config.callsign));
     if (findLink(wanted) != nullptr)
         return {Outcome::AlreadyLinked, {}, {}};
     if (linkCount() >= m_config.maxLinks)
-        return refusal("TooManyLinks", QStringLiteral("all %1 links are in use").arg(m_config.maxLinks));
+        return refusal(Automation::TooManyLinksError, QStringLiteral("all %1 links are in use").arg(m_config.maxLinks));
     const StationEntry *station = m_list.find(wanted);
     if (station == nullptr) {
         // One fresh list decides; the link starts if the station is in it.
@@ -128,18 +128,18 @@ StationLinks::Answer StationLinks::connectTo(const QString &call)
             m_waitingCalls.insert(wanted.toUpper());
         Q_EMIT lookupWanted();
         if (!m_haveList)
-            return refusal("NoStationList",
+            return refusal(Automation::NoStationListError,
                            QStringLiteral("no station list from the directory yet; one is being "
                                           "fetched and the link to %1 starts if it is there")
                                .arg(FarText::clean(wanted.toUtf8())));
-        return refusal("NoSuchStation",
+        return refusal(Automation::NoSuchStationError,
                        QStringLiteral("%1 is not in the station list; a fresh list is being "
                                       "fetched and the link starts if it is there")
                            .arg(FarText::clean(wanted.toUtf8())));
     }
     const auto existing = m_links.find(station->address.toIPv4Address());
     if (existing != m_links.end())
-        return refusal("AddressInUse",
+        return refusal(Automation::AddressInUseError,
                        QStringLiteral("%1 shares its address with %2, which is linked; EchoLink "
                                       "keeps one link per address")
                            .arg(station->callsign, existing->second.callsign));

@@ -1,41 +1,18 @@
-// Serves EchoLink's automation objects on the bus and lets the control object misbehave
-// them on purpose: failing calls, holding calls unanswered, raising Closing.
+// Serves EchoLink's automation objects on the bus (through the shared contract server) and
+// lets the control object misbehave them on purpose: failing calls, holding calls
+// unanswered, answering late, raising Closing.
 #pragma once
 
+#include "automation/ContractServer.h"
+
 #include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusVirtualObject>
 #include <QDeadlineTimer>
 #include <QList>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
 
-class AutomationService;
 class Station;
-
-// One automation object (/EchoLink, /SetupConfig or /SysopConfig). It answers nothing
-// itself: every message goes to the service, which may fail it or hold it back.
-class ServedObject : public QDBusVirtualObject
-{
-public:
-    ServedObject(AutomationService &service, const QString &interfaceName,
-                 const QString &membersXml, QObject *parent);
-
-    QString interfaceName() const { return m_interfaceName; }
-    // The whole introspection document of the object.
-    QString introspectionXml() const;
-
-    QString introspect(const QString &path) const override;
-    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override;
-
-private:
-    QString interfaceXml() const;
-
-    AutomationService &m_service;
-    QString m_interfaceName;
-    QString m_membersXml;
-};
 
 class AutomationService : public QObject
 {
@@ -46,11 +23,12 @@ public:
 
     // Puts /EchoLink and, unless left out, /SetupConfig and /SysopConfig on the bus.
     // Returns false when a path cannot be registered.
-    bool registerObjects(bool withSetupConfig, bool withSysopConfig);
-
-    // Takes a message addressed to an automation object. Returns false for messages the
-    // object leaves to QtDBus (standard interfaces other than Introspectable).
-    bool receive(const ServedObject &object, const QDBusMessage &message);
+    bool registerObjects(bool withSetupConfig, bool withSysopConfig)
+    {
+        return m_contract.registerObjects(withSetupConfig, withSysopConfig);
+    }
+    // Owns the contract's bus name. Empty on success, else why not.
+    QString ownName() { return m_contract.ownName(); }
 
     QStringList calls() const { return m_calls; }
     void clearCalls() { m_calls.clear(); }
@@ -63,30 +41,28 @@ public:
     // timer, so calls do not queue behind one another; 0 answers at once again.
     void setReplyDelay(int ms) { m_replyDelayMs = qMax(0, ms); }
     // Raises Closing on /EchoLink once, then quits.
-    void raiseClosingAndQuit();
+    void raiseClosingAndQuit() { m_contract.closeAndQuit(); }
     // Quits as soon as everything already sent has reached the bus.
-    void quitSoon();
+    void quitSoon() { m_contract.quitSoon(); }
 
 private:
     struct HeldCall
     {
-        QDBusMessage message;
-        const ServedObject *object;
+        ContractServer::Call call;
         bool fail;
     };
 
-    void answer(const HeldCall &call);
-    QDBusMessage carryOut(const ServedObject &object, const QDBusMessage &message);
+    // Takes a call of the contract: logs it, and answers it now or holds it back.
+    void receive(const ContractServer::Call &call);
+    void answer(const HeldCall &held);
     void releaseHeld();
 
     Station &m_station;
-    QDBusConnection m_bus;
+    ContractServer m_contract;
     QStringList m_calls;
     int m_successesLeft = -1;  // -1: no failure planned
     int m_replyDelayMs = 0;
     QDeadlineTimer m_hangUntil;
     QTimer m_hangTimer;
     QList<HeldCall> m_held;  // calls received during a hang, in order
-    bool m_closing = false;
-    bool m_quitting = false;
 };

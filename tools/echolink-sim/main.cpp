@@ -130,15 +130,10 @@ int main(int argc, char *argv[])
                                QDBusConnection::ExportAllSlots))
         return fail(QStringLiteral("cannot register the objects: %1").arg(bus.lastError().message()));
 
-    const QString serviceName = QLatin1String(Automation::ServiceName);
-    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> owned =
-        bus.interface()->registerService(serviceName, QDBusConnectionInterface::DontQueueService,
-                                         QDBusConnectionInterface::DontAllowReplacement);
-    if (!owned.isValid())
-        return fail(QStringLiteral("cannot own %1: %2").arg(serviceName, owned.error().message()));
-    if (owned.value() != QDBusConnectionInterface::ServiceRegistered)
-        return fail(QStringLiteral("the bus name %1 is taken: another EchoLink or stand-in owns it").arg(serviceName));
-    std::fprintf(stderr, "echolink-sim: serving %s\n", qPrintable(serviceName));
+    const QString nameError = service.ownName();
+    if (!nameError.isEmpty())
+        return fail(nameError);
+    std::fprintf(stderr, "echolink-sim: serving %s\n", Automation::ServiceName);
 
     std::unique_ptr<SimWindow> window;
     if (withWindow) {
