@@ -161,6 +161,33 @@ void ContractServer::fail(const Call &call, const QString &errorName, const QStr
         m_bus.send(call.message.createErrorReply(errorName, message));
 }
 
+void ContractServer::carryOut(const Call &call, ContractStation &station)
+{
+    switch (call.kind) {
+    case Call::Kind::Connect: {
+        const ContractStation::Refusal refusal = station.connectTo(call.call);
+        if (refusal.errorName.isEmpty())
+            reply(call);
+        else
+            fail(call, refusal.errorName, refusal.message);
+        return;
+    }
+    case Call::Kind::Disconnect:
+        station.disconnect(call.call);
+        reply(call);
+        return;
+    case Call::Kind::IsConnected:
+        reply(call, station.isConnected(call.call));
+        return;
+    case Call::Kind::Callsign:
+        reply(call, station.callsign());
+        return;
+    case Call::Kind::Introspect:
+        reply(call);
+        return;
+    }
+}
+
 QString ContractServer::describe(const Call &call)
 {
     switch (call.kind) {

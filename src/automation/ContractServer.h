@@ -13,6 +13,23 @@
 
 #include <functional>
 
+// What an EchoLink does for the contract's calls.
+class ContractStation
+{
+public:
+    virtual ~ContractStation() = default;
+    // Starts a link; an error name and a sentence when it cannot, empty when it started.
+    struct Refusal
+    {
+        QString errorName;
+        QString message;
+    };
+    virtual Refusal connectTo(const QString &call) = 0;
+    virtual void disconnect(const QString &call) = 0;
+    virtual bool isConnected(const QString &call) const = 0;
+    virtual QString callsign() const = 0;
+};
+
 class ContractServer : public QObject
 {
     Q_OBJECT
@@ -43,6 +60,8 @@ public:
     // object's description, the others with nothing.
     void reply(const Call &call, const QVariant &value = {});
     void fail(const Call &call, const QString &errorName, const QString &message);
+    // Carries the call out on the station and answers it with the result.
+    void carryOut(const Call &call, ContractStation &station);
 
     // Raises Closing on /EchoLink once, then quits once the bus has everything sent before.
     void closeAndQuit();

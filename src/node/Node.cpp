@@ -241,13 +241,15 @@ void Node::configFileChanged()
     m_directory->retryNow();
 }
 
-StationLinks::Answer Node::connectTo(const QString &call)
+Node::Refusal Node::connectTo(const QString &call)
 {
     if (!m_links)
-        return {StationLinks::Outcome::Refused,
-                QLatin1String(Automation::OfflineError),
+        return {QLatin1String(Automation::OfflineError),
                 QStringLiteral("the node is not on the EchoLink network: %1").arg(m_offlineReason)};
-    return m_links->connectTo(call);
+    const StationLinks::Answer result = m_links->connectTo(call);
+    if (result.outcome == StationLinks::Outcome::Refused)
+        return {result.errorName, result.message};
+    return {};
 }
 
 bool Node::isConnected(const QString &call) const

@@ -8,6 +8,7 @@
 #include "RateLimit.h"
 #include "StationLinks.h"
 #include "StationListFetcher.h"
+#include "automation/ContractServer.h"
 #include "audio/StationAudio.h"
 
 #include <QFileSystemWatcher>
@@ -20,7 +21,7 @@
 class NodeBus;
 class UdpTransport;
 
-class Node : public QObject
+class Node : public QObject, public ContractStation
 {
     Q_OBJECT
 
@@ -45,20 +46,15 @@ public:
     void keepOffline(const QString &reason);
     void setBus(NodeBus *bus) { m_bus = bus; }
 
-    // The contract.
-    StationLinks::Answer connectTo(const QString &call);
-    bool isConnected(const QString &call) const;
-    void disconnect(const QString &call);
-    QString callsign() const { return m_config.callsign; }
+    // The contract. A Refusal (here and below) is a D-Bus error name and a sentence; empty
+    // when the request was carried out.
+    Refusal connectTo(const QString &call) override;
+    bool isConnected(const QString &call) const override;
+    void disconnect(const QString &call) override;
+    QString callsign() const override { return m_config.callsign; }
     // The extras.
     QStringList links() const;
     QString directoryStatus() const;
-    // Why a request was not carried out: a D-Bus error name and a sentence; empty when it was.
-    struct Refusal
-    {
-        QString errorName;
-        QString message;
-    };
     // Push-to-talk; a transmission ends by itself after the configured limit.
     Refusal transmit(bool on);
     bool isTransmitting() const { return m_audio.isTransmitting(); }

@@ -38,7 +38,8 @@ NodeBus::NodeBus(Node &node, const QDBusConnection &bus, QObject *parent)
     : QObject(parent),
       m_node(node),
       m_bus(bus),
-      m_contract(bus, [this](const ContractServer::Call &call) { answer(call); }),
+      // Every call is carried out and answered at once.
+      m_contract(bus, [this](const ContractServer::Call &call) { m_contract.carryOut(call, m_node); }),
       m_station(node)
 {
 }
@@ -53,33 +54,4 @@ bool NodeBus::registerObjects()
 QString NodeBus::ownName()
 {
     return m_contract.ownName();
-}
-
-// Every call is answered at once.
-void NodeBus::answer(const ContractServer::Call &call)
-{
-    using Kind = ContractServer::Call::Kind;
-    switch (call.kind) {
-    case Kind::Connect: {
-        const StationLinks::Answer result = m_node.connectTo(call.call);
-        if (result.outcome == StationLinks::Outcome::Refused)
-            m_contract.fail(call, result.errorName, result.message);
-        else
-            m_contract.reply(call);
-        return;
-    }
-    case Kind::Disconnect:
-        m_node.disconnect(call.call);
-        m_contract.reply(call);
-        return;
-    case Kind::IsConnected:
-        m_contract.reply(call, m_node.isConnected(call.call));
-        return;
-    case Kind::Callsign:
-        m_contract.reply(call, m_node.callsign());
-        return;
-    case Kind::Introspect:
-        m_contract.reply(call);
-        return;
-    }
 }

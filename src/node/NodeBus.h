@@ -55,7 +55,6 @@ public:
     StationObject &station() { return m_station; }
 
 private:
-    void answer(const ContractServer::Call &call);
 
     Node &m_node;
     QDBusConnection m_bus;

@@ -73,24 +73,26 @@ void AutomationService::answer(const HeldCall &held)
                         QStringLiteral("EchoLink stand-in: call set to fail"));
         return;
     }
-    using Kind = ContractServer::Call::Kind;
-    switch (call.kind) {
-    case Kind::Connect:
-        m_station.startLink(call.call);
-        m_contract.reply(call);
-        return;
-    case Kind::Disconnect:
-        m_station.drop(call.call);
-        m_contract.reply(call);
-        return;
-    case Kind::IsConnected:
-        m_contract.reply(call, m_station.isLinked(call.call));
-        return;
-    case Kind::Callsign:
-        m_contract.reply(call, m_station.callsign());
-        return;
-    case Kind::Introspect:
-        m_contract.reply(call);
-        return;
-    }
+    m_contract.carryOut(call, *this);
+}
+
+ContractStation::Refusal AutomationService::connectTo(const QString &call)
+{
+    m_station.startLink(call);
+    return {};
+}
+
+void AutomationService::disconnect(const QString &call)
+{
+    m_station.drop(call);
+}
+
+bool AutomationService::isConnected(const QString &call) const
+{
+    return m_station.isLinked(call);
+}
+
+QString AutomationService::callsign() const
+{
+    return m_station.callsign();
 }

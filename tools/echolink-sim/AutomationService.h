@@ -14,7 +14,7 @@
 
 class Station;
 
-class AutomationService : public QObject
+class AutomationService : public QObject, private ContractStation
 {
     Q_OBJECT
 
@@ -55,6 +55,10 @@ private:
     // Takes a call of the contract: logs it, and answers it now or holds it back.
     void receive(const ContractServer::Call &call);
     void answer(const HeldCall &held);
+    Refusal connectTo(const QString &call) override;
+    void disconnect(const QString &call) override;
+    bool isConnected(const QString &call) const override;
+    QString callsign() const override;
     void releaseHeld();
 
     Station &m_station;
