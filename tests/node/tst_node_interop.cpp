@@ -3,7 +3,7 @@
 // station on Debian's EchoLink library that the test directory at .3 lists. Either end
 // calls, in Speex or GSM; sound, info and chat go both ways; a bye from either end ends the
 // link at both; an idle link stays up past the library's time-out; a reference station
-// killed mid-link is dropped at the node's own link time-out.
+// killed mid-link is dropped at the node's own link time-out; a refused one hears why.
 #include "AudioAnalysis.h"
 #include "DirectoryProcess.h"
 #include "ReferenceStation.h"
@@ -101,6 +101,7 @@ private Q_SLOTS:
     void linkCarriesSoundAndText();
     void idleLinkOutlastsTheLibraryTimeOut();
     void killedReferenceDropsAtTheLinkTimeOut();
+    void refusedReferenceHearsWhy();
 
 private:
     DirectoryProcess m_directory;
@@ -199,7 +200,7 @@ void tst_node_interop::linkCarriesSoundAndText()
         reference.send(QStringLiteral("bye"));
     QVERIFY(!reference.waitFor(QStringLiteral("state %1 disconnected").arg(NodeCall), LinkMs).isEmpty());
     QVERIFY(node.node.waitForLinked(RefCall, false, LinkMs));
-    QVERIFY(node.node.waitForOutput(byeFromNode ? QStringLiteral("link with %1 ended").arg(RefCall)
+    QVERIFY(node.node.waitForOutput(byeFromNode ? QStringLiteral("link with %1 ended\n").arg(RefCall)
                                                 : QStringLiteral("link with %1 ended by the far station").arg(RefCall),
                                     LinkMs));
     QVERIFY(node.node.isRunning() && reference.isRunning());
@@ -236,6 +237,21 @@ void tst_node_interop::killedReferenceDropsAtTheLinkTimeOut()
     QVERIFY(interop.node.node.waitForLinked(RefCall, false, ShortLinkTimeoutMs + 5000));
     QVERIFY(interop.node.node.output().contains(QStringLiteral("link with %1 timed out").arg(RefCall)));
     QVERIFY(interop.node.node.isRunning());
+}
+
+// A reference station the node does not take links from hears why, then the bye, in that
+// order, before its call ends.
+void tst_node_interop::refusedReferenceHearsWhy()
+{
+    Interop interop;
+    QVERIFY(interop.start({{QStringLiteral("Links/Incoming"), QStringLiteral("none")}}, {}));
+    ReferenceStation &reference = interop.reference;
+    reference.send(QStringLiteral("call %1 %2").arg(interop.node.address.toString(), NodeCall));
+    QCOMPARE(reference.waitFor(QStringLiteral("info %1").arg(NodeCall), LinkMs),
+             QStringLiteral("info %1 %1 does not take links from %2").arg(NodeCall, RefCall));
+    QVERIFY(!reference.waitFor(QStringLiteral("state %1 bye").arg(NodeCall), LinkMs).isEmpty());
+    QVERIFY(!reference.waitFor(QStringLiteral("state %1 disconnected").arg(NodeCall), LinkMs).isEmpty());
+    QVERIFY(!reference.lines().contains(QStringLiteral("state %1 connected").arg(NodeCall)));
 }
 
 int main(int argc, char *argv[])
