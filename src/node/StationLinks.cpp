@@ -189,6 +189,13 @@ StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const Sta
         if (it != m_links.end())
             Q_EMIT talkingChanged(it->second.callsign, talking);
     });
+    connect(station_link, &StationLink::firstVoiceHeard, this, [this, key](quint8 payloadType) {
+        const auto it = m_links.find(key);
+        if (it != m_links.end())
+            Q_EMIT logLine(QStringLiteral("%1 sends %2").arg(it->second.callsign, payloadType == PayloadSpeex
+                                                                                      ? QStringLiteral("Speex")
+                                                                                      : QStringLiteral("GSM")));
+    });
     connect(station_link, &StationLink::otherStationHeard, this,
             [this, key](const QByteArray &callsign) { otherStationHeard(key, callsign); });
     linkCountChanged();

@@ -35,6 +35,12 @@ void ReferenceStation::send(const QString &command)
     m_process.waitForBytesWritten(1000);
 }
 
+void ReferenceStation::kill()
+{
+    m_process.kill();
+    m_process.waitForFinished(3000);
+}
+
 void ReferenceStation::readLines()
 {
     m_partial += m_process.readAllStandardOutput();

@@ -20,6 +20,8 @@ public:
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
 
     void send(const QString &command);
+    // Ends it at once (SIGKILL): no bye on its links, as when its machine goes away.
+    void kill();
 
     // Waits for the next event line starting with `prefix`, searching from the line after
     // the last one found this way; the line, or an empty string after timeoutMs.

@@ -1,6 +1,7 @@
 #include "StationLink.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 // The far station is taken as talking until this long after its sound stops: each
@@ -170,6 +171,8 @@ void StationLink::voiceHeard(const AudioPacket &packet)
     m_talking.start(until);
     if (!wasTalking)
         Q_EMIT talkingChanged(true);
+    if (!std::exchange(m_voiceHeard, true))
+        Q_EMIT firstVoiceHeard(packet.payloadType);
     Q_EMIT voiceReceived(samples, count);
 }
 

@@ -90,6 +90,8 @@ Q_SIGNALS:
     void voiceReceived(const qint16 *samples, int count);
     // The far station started or stopped sending sound.
     void talkingChanged(bool talking);
+    // The codec of the far station's first sound on this link (PayloadGsm or PayloadSpeex).
+    void firstVoiceHeard(quint8 payloadType);
     // An SDES from the link's address that names another station than the linked one:
     // a second station behind the same address (EchoLink keeps one link per address).
     void otherStationHeard(const QByteArray &callsign);
@@ -111,6 +113,7 @@ private:
     End m_end = End::None;
     QByteArray m_farCallsign;
     bool m_farOffersSpeex = false;
+    bool m_voiceHeard = false;
     quint16 m_controlPort = Transport::AnyPort;
     quint16 m_audioPort = Transport::AnyPort;
     int m_triesLeft = 0;
