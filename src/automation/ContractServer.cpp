@@ -1,6 +1,6 @@
 #include "ContractServer.h"
 
-#include "AutomationContract.h"
+#include "automation/AutomationContract.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>

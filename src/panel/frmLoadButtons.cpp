@@ -26,7 +26,7 @@ frmLoadButtons::frmLoadButtons(QWidget *owner, int buttonIndex, const QString &c
       m_commit(std::move(commit))
 {
     setObjectName(QStringLiteral("frmLoadButtons"));
-    setWindowTitle(QStringLiteral("Load Button"));
+    setWindowTitle(tr("Load Button"));
     setWindowIcon(QIcon(QStringLiteral(":/dialboard.png")));
     setFixedSize(Twips::toPixels(3270), Twips::toPixels(555));
     const QFont font = Fonts::verdana(8.25);
@@ -40,7 +40,7 @@ frmLoadButtons::frmLoadButtons(QWidget *owner, int buttonIndex, const QString &c
     tbCall->installEventFilter(this);
 
     // Neither the default nor the cancel button: Enter is handled by the text box alone.
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK = new QPushButton(tr("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setGeometry(Twips::toPixels(2460, 120, 675, 315));
     cmdOK->setFont(font);

@@ -151,7 +151,7 @@ void frmMain::buildButtons(QWidget *area)
 // the mark as it now is.
 void frmMain::buildMenu()
 {
-    mnuOptions = menuBar()->addMenu(QStringLiteral("Options"));
+    mnuOptions = menuBar()->addMenu(tr("Options"));
     mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
     const auto addItem = [this](const QString &name, const QString &text, bool checked,
                                 void (frmMain::*handler)()) {
@@ -162,13 +162,13 @@ void frmMain::buildMenu()
         connect(item, &QAction::triggered, this, handler);
         return item;
     };
-    mnuViewLarge = addItem(QStringLiteral("mnuViewLarge"), QStringLiteral("View Large"), false,
+    mnuViewLarge = addItem(QStringLiteral("mnuViewLarge"), tr("View Large"), false,
                            &frmMain::mnuViewLarge_Click);
-    mnuViewSmall = addItem(QStringLiteral("mnuViewSmall"), QStringLiteral("View Small"), true,
+    mnuViewSmall = addItem(QStringLiteral("mnuViewSmall"), tr("View Small"), true,
                            &frmMain::mnuViewSmall_Click);
     mnu1 = mnuOptions->addSeparator();
     mnu1->setObjectName(QStringLiteral("mnu1"));
-    mnuOnTop = addItem(QStringLiteral("mnuOnTop"), QStringLiteral("Always On Top"), false,
+    mnuOnTop = addItem(QStringLiteral("mnuOnTop"), tr("Always On Top"), false,
                        &frmMain::mnuOnTop_Click);
 
     // F10 opens the menu from the keyboard; the items themselves have no access keys.

@@ -39,7 +39,7 @@ QProgressBar *meter(const QString &name)
 
 NodeWindow::NodeWindow(Node &node, QWidget *parent) : QMainWindow(parent), m_node(node)
 {
-    setWindowTitle(QStringLiteral("EchoLink %1").arg(node.callsign()));
+    setWindowTitle(tr("EchoLink %1").arg(node.callsign()));
     auto *central = new QWidget;
     auto *layout = new QHBoxLayout(central);
     layout->addWidget(buildStation(), 1);
@@ -71,44 +71,44 @@ QWidget *NodeWindow::buildStation()
     auto *layout = new QVBoxLayout(box);
     auto *identity = new QFormLayout;
     auto *callsign = new QLabel(m_node.callsign());
-    callsign->setAccessibleName(QStringLiteral("Callsign"));
+    callsign->setAccessibleName(tr("Callsign"));
     callsign->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    identity->addRow(QStringLiteral("Callsign:"), callsign);
+    identity->addRow(tr("Callsign:"), callsign);
     m_directory = new QLabel(m_node.directoryStatus());
-    m_directory->setAccessibleName(QStringLiteral("Directory status"));
+    m_directory->setAccessibleName(tr("Directory status"));
     m_directory->setWordWrap(true);
-    identity->addRow(QStringLiteral("Directory:"), m_directory);
+    identity->addRow(tr("Directory:"), m_directory);
     layout->addLayout(identity);
 
-    auto *linksLabel = new QLabel(QStringLiteral("&Linked stations:"));
+    auto *linksLabel = new QLabel(tr("&Linked stations:"));
     m_links = new QListWidget;
-    m_links->setAccessibleName(QStringLiteral("Linked stations"));
+    m_links->setAccessibleName(tr("Linked stations"));
     linksLabel->setBuddy(m_links);
     layout->addWidget(linksLabel);
     layout->addWidget(m_links, 1);
 
     m_talk = new QPushButton;
-    m_talk->setAccessibleName(QStringLiteral("Push to talk"));
-    m_talk->setAccessibleDescription(QStringLiteral("Hold to transmit; the space bar does the same"));
+    m_talk->setAccessibleName(tr("Push to talk"));
+    m_talk->setAccessibleDescription(tr("Hold to transmit; the space bar does the same"));
     m_talk->setMinimumHeight(90);
     QFont big = m_talk->font();
     big.setPointSizeF(big.pointSizeF() * 1.4);
     m_talk->setFont(big);
     layout->addWidget(m_talk);
     m_problem = new QLabel;
-    m_problem->setAccessibleName(QStringLiteral("Push-to-talk problem"));
+    m_problem->setAccessibleName(tr("Push-to-talk problem"));
     m_problem->setWordWrap(true);
     layout->addWidget(m_problem);
 
     auto *meters = new QFormLayout;
-    m_receiveLevel = meter(QStringLiteral("Receive level"));
-    m_transmitLevel = meter(QStringLiteral("Transmit level"));
-    meters->addRow(QStringLiteral("Receive:"), m_receiveLevel);
-    meters->addRow(QStringLiteral("Transmit:"), m_transmitLevel);
+    m_receiveLevel = meter(tr("Receive level"));
+    m_transmitLevel = meter(tr("Transmit level"));
+    meters->addRow(tr("Receive:"), m_receiveLevel);
+    meters->addRow(tr("Transmit:"), m_transmitLevel);
     layout->addLayout(meters);
 
-    m_close = new QPushButton(QStringLiteral("&Close EchoLink"));
-    m_close->setAccessibleName(QStringLiteral("Close EchoLink"));
+    m_close = new QPushButton(tr("&Close EchoLink"));
+    m_close->setAccessibleName(tr("Close EchoLink"));
     connect(m_close, &QPushButton::clicked, this, &QWidget::close);
     layout->addWidget(m_close);
     return box;
@@ -118,21 +118,21 @@ QWidget *NodeWindow::buildChat()
 {
     auto *box = new QWidget;
     auto *layout = new QVBoxLayout(box);
-    layout->addWidget(new QLabel(QStringLiteral("Chat:")));
+    layout->addWidget(new QLabel(tr("Chat:")));
     // Plain text only: what far stations send is never read as markup.
     m_chat = new QPlainTextEdit;
     m_chat->setReadOnly(true);
     m_chat->setMaximumBlockCount(ChatLines);
-    m_chat->setAccessibleName(QStringLiteral("Chat"));
+    m_chat->setAccessibleName(tr("Chat"));
     m_chat->setFocusPolicy(Qt::ClickFocus);
     layout->addWidget(m_chat, 1);
     auto *line = new QHBoxLayout;
     m_chatInput = new QLineEdit;
     m_chatInput->setMaxLength(Node::MaxChatLength);
-    m_chatInput->setAccessibleName(QStringLiteral("Chat message"));
-    m_chatInput->setPlaceholderText(QStringLiteral("Message to the linked stations"));
-    m_send = new QPushButton(QStringLiteral("Sen&d"));
-    m_send->setAccessibleName(QStringLiteral("Send chat message"));
+    m_chatInput->setAccessibleName(tr("Chat message"));
+    m_chatInput->setPlaceholderText(tr("Message to the linked stations"));
+    m_send = new QPushButton(tr("Sen&d"));
+    m_send->setAccessibleName(tr("Send chat message"));
     connect(m_chatInput, &QLineEdit::returnPressed, this, &NodeWindow::sendChat);
     connect(m_send, &QPushButton::clicked, this, &NodeWindow::sendChat);
     line->addWidget(m_chatInput, 1);
@@ -143,12 +143,12 @@ QWidget *NodeWindow::buildChat()
 
 void NodeWindow::buildMenu()
 {
-    QMenu *station = menuBar()->addMenu(QStringLiteral("&Station"));
-    QAction *toggle = station->addAction(QStringLiteral("&Toggle push-to-talk"));
+    QMenu *station = menuBar()->addMenu(tr("&Station"));
+    QAction *toggle = station->addAction(tr("&Toggle push-to-talk"));
     toggle->setCheckable(true);
     connect(toggle, &QAction::toggled, m_pushToTalk, &PushToTalk::setToggleMode);
     station->addSeparator();
-    QAction *close = station->addAction(QStringLiteral("&Close EchoLink"));
+    QAction *close = station->addAction(tr("&Close EchoLink"));
     close->setShortcut(QKeySequence::Quit);
     connect(close, &QAction::triggered, this, &QWidget::close);
 }
@@ -188,7 +188,7 @@ void NodeWindow::sendChat()
     const QString text = m_chatInput->text();
     const Node::Refusal refusal = m_node.sendChat(text);
     if (!refusal.errorName.isEmpty()) {
-        addChatLine(QStringLiteral("(not sent: %1)").arg(refusal.message));
+        addChatLine(tr("(not sent: %1)").arg(refusal.message));
         return;
     }
     addChatLine(m_node.callsign() + QStringLiteral(": ") + text.simplified());

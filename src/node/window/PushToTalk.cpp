@@ -6,9 +6,9 @@
 
 namespace {
 
-const QString IdleText = QStringLiteral("Push to talk\n(hold the space bar)");
-const QString ToggleIdleText = QStringLiteral("Push to talk\n(space bar: on and off)");
-const QString TransmittingText = QStringLiteral("TRANSMITTING");
+const char *const IdleText = QT_TR_NOOP("Push to talk\n(hold the space bar)");
+const char *const ToggleIdleText = QT_TR_NOOP("Push to talk\n(space bar: on and off)");
+const char *const TransmittingText = QT_TR_NOOP("TRANSMITTING");
 constexpr int ReleaseGraceMs = 60;
 
 }  // namespace
@@ -54,7 +54,7 @@ void PushToTalk::showTransmitting(bool on)
     // the control follows, so the next press does what the user expects.
     if (!on || m_toggle)
         m_keyed = on;
-    m_button->setText(on ? TransmittingText : m_toggle ? ToggleIdleText : IdleText);
+    m_button->setText(tr(on ? TransmittingText : m_toggle ? ToggleIdleText : IdleText));
     m_button->setStyleSheet(on ? QStringLiteral("QPushButton { background: #d01010; color: white; font-weight: bold; }")
                                : QString());
 }
