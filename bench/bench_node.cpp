@@ -68,25 +68,43 @@ std::unique_ptr<NodeProcess> startNode(const QString &name, int host, const QStr
     return node;
 }
 
-// The floor of the headless node: bare_node on its own private bus at host .8 of the block,
-// once it owns the bus name.
-bool startBareNode(PrivateBus &bus, QProcess &process)
+// The floor of the headless node: bare_node on a private bus of its own at host .8 of the
+// block. start() returns once it owns the bus name.
+class BareNode
 {
-    if (!bus.start())
-        return false;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
-    process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(QStringLiteral(BARE_NODE_PATH), {Block + QStringLiteral(".8")});
-    const QDeadlineTimer deadline(StartMs);
-    while (!bus.serviceOwned()) {
-        if (deadline.hasExpired() || process.state() != QProcess::Running)
-            return false;
-        QTest::qWait(20);
+public:
+    ~BareNode()
+    {
+        m_process.kill();
+        m_process.waitForFinished(3000);
     }
-    return true;
-}
+
+    bool start()
+    {
+        if (!m_bus.start())
+            return false;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus.address());
+        m_process.setProcessEnvironment(environment);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral(BARE_NODE_PATH), {Block + QStringLiteral(".8")});
+        if (!m_process.waitForStarted(StartMs))
+            return false;
+        const QDeadlineTimer deadline(StartMs);
+        while (!m_bus.serviceOwned()) {
+            if (deadline.hasExpired() || m_process.state() != QProcess::Running)
+                return false;
+            QTest::qWait(20);
+        }
+        return true;
+    }
+
+    pid_t pid() const { return pid_t(m_process.processId()); }
+
+private:
+    PrivateBus m_bus{QStringLiteral("bare")};
+    QProcess m_process;
+};
 
 // IsConnected asked of a node every 10 ms for a while, each call timed from sending to
 // its answer (a call unanswered in the contract's 500 ms counts as that long).
@@ -219,16 +237,15 @@ int main(int argc, char *argv[])
     BenchReport::figure("node.udp_roundtrip_ms", bareRoundTripMs());
 
     // Memory and idle cost with one link, beside the bare program over the same time.
-    PrivateBus bareBus(QStringLiteral("bare"));
-    QProcess bare;
-    if (!startBareNode(bareBus, bare))
+    BareNode bare;
+    if (!bare.start())
         return 1;
     a->connectTo(QStringLiteral("NODE-B"));
     if (!waitFor([&] { return onA.links.size() == 1; }, 5000))
         return 1;
     QTest::qWait(1000);
     const pid_t pid = pid_t(a->pid());
-    const pid_t barePid = pid_t(bare.processId());
+    const pid_t barePid = bare.pid();
     const ProcessStats before = ProcessStats::of(pid);
     const ProcessStats bareBefore = ProcessStats::of(barePid);
     const int seconds = quick ? 10 : 60;
