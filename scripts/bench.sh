@@ -32,8 +32,9 @@ if [ "$build" = build ]; then
   scripts/build.sh >/dev/null
 else
   [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$build" -j"$(nproc)" --target dialboard echolink-sim bench_link bench_idle bench_settings \
-    bench_node bench_node_audio >/dev/null
+  targets=(bench_node bench_node_audio)
+  [ -z "$node_only" ] && targets+=(dialboard echolink-sim bench_link bench_idle bench_settings)
+  cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" >/dev/null
 fi
 
 logs=$build/bench-logs
