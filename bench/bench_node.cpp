@@ -1,4 +1,4 @@
-// echolink-node's figures, on loopback (block 127.10.9.0/24) with the test directory:
+// echolink-node's figures, on loopback (block 127.10.9.0/24) with the directory stand-in:
 // click to linked on both ends beside one bare UDP round trip measured in the same run,
 // resident memory with 1 and with 5 links, and idle CPU and wake-ups with 1 link.
 //
