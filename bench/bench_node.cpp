@@ -1,4 +1,4 @@
-// echolink-node's figures, on loopback (block 127.10.9.0/24) with the test directory, the
+// echolink-node's figures, on loopback (block 127.10.9.0/24) with the directory stand-in, the
 // nodes headless (--no-window --no-audio): click to linked on both ends beside one bare UDP
 // round trip measured in the same run; resident memory, idle CPU and wake-ups with 1 link
 // beside bare_node (the bus name and the two ports, nothing else) watched over the same

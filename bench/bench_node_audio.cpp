@@ -1,4 +1,4 @@
-// echolink-node's sound figures, on loopback (block 127.10.42.0/24) with the test directory:
+// echolink-node's sound figures, on loopback (block 127.10.42.0/24) with the directory stand-in:
 // nodes A and B linked, each with the audio library's network audio device as its sound
 // card, B transmitting. Latency: 50 tone bursts fed to B's input, each timed from the
 // moment its first block leaves the test's "sound card" to the first datagram at A's

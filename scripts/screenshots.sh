@@ -108,7 +108,7 @@ readonly NET=127.77.0
 # The directory server runs until its input closes: this script holds it open.
 mkfifo "$work/directory-input"
 exec 3<>"$work/directory-input"
-build/tests/node/test_directory --address $NET.3 --password demo <"$work/directory-input" >"$work/directory.log" 2>&1 &
+build/tests/node/directory_stand_in --address $NET.3 --password demo <"$work/directory-input" >"$work/directory.log" 2>&1 &
 directory=$!
 node_config() {
   mkdir -p "$work/$1/echolink-node"

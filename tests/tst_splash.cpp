@@ -1,6 +1,8 @@
 // The splash window on a real window manager: its design, its place and decoration, and,
 // with the real program, that it covers both start-up waits and is gone before the panel
 // appears; and the real end of the process when EchoLink is missing.
+#include "Desktop.h"
+#include "PanelProcess.h"
 #include "SimProcess.h"
 #include "TestEnvironment.h"
 #include "X11Probe.h"
@@ -11,25 +13,10 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
-#include <QProcess>
 #include <QScreen>
 #include <QTest>
 
 namespace {
-
-// The program's top-level windows that are on the screen now (_NET_WM_PID).
-QList<WId> visibleWindowsOf(qint64 pid)
-{
-    QProcess search;
-    search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                             QStringLiteral("--pid"), QString::number(pid)});
-    search.waitForFinished(5000);
-    QList<WId> windows;
-    for (const QByteArray &line : search.readAllStandardOutput().split('\n'))
-        if (!line.trimmed().isEmpty())
-            windows << line.trimmed().toULongLong();
-    return windows;
-}
 
 bool isSplash(WId window)
 {
@@ -109,17 +96,15 @@ void tst_splash::coversBothWaitsAndGoesBeforeThePanel()
     REQUIRE_WINDOW_MANAGER();
     SimProcess sim;
     QVERIFY(sim.start());
-    QProcess panel;
-    panel.setProcessChannelMode(QProcess::ForwardedChannels);
-    panel.start(QStringLiteral(DIALBOARD_PATH), {});
-    QVERIFY(panel.waitForStarted(5000));
+    PanelProcess panel;
+    QVERIFY(panel.start());
 
     QElapsedTimer clock;
     clock.start();
     qint64 splashFirst = -1, splashLast = -1, panelFirst = -1;
     WId panelWindow = 0;
     while (panelFirst < 0 && clock.elapsed() < 15000) {
-        for (const WId window : visibleWindowsOf(panel.processId())) {
+        for (const WId window : Desktop::visibleWindowsOf(panel.processId())) {
             if (isSplash(window)) {
                 if (splashFirst < 0)
                     splashFirst = clock.elapsed();
@@ -148,26 +133,20 @@ void tst_splash::missingEchoLinkEndsTheProgramWithAFailure()
 {
     REQUIRE_WINDOW_MANAGER();
     QFile::remove(TestEnvironment::configHome() + QStringLiteral("/Dialboard/Dialboard.conf"));
-    QProcess panel;
-    panel.start(QStringLiteral(DIALBOARD_PATH), {});
-    QVERIFY(panel.waitForStarted(5000));
+    PanelProcess panel;
+    panel.setProcessChannelMode(QProcess::SeparateChannels);
+    QVERIFY(panel.start());
     QElapsedTimer clock;
     clock.start();
 
     // The message box: the program's only window on the screen titled "Dialboard".
-    const auto messageBox = [&panel] {
-        for (const WId window : visibleWindowsOf(panel.processId()))
-            if (X11Probe::property(window, QStringLiteral("WM_NAME")) == QStringLiteral("\"Dialboard\""))
-                return window;
-        return WId(0);
-    };
     WId box = 0;
-    QTRY_VERIFY_WITH_TIMEOUT((box = messageBox()) != 0, 8000);
+    QTRY_VERIFY_WITH_TIMEOUT((box = panel.window(QStringLiteral("Dialboard"))) != 0, 8000);
     QVERIFY2(clock.elapsed() >= 3000 && clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(panel.state() == QProcess::Running);
     // The splash stays until the process is gone.
     bool splashUp = false;
-    for (const WId window : visibleWindowsOf(panel.processId()))
+    for (const WId window : Desktop::visibleWindowsOf(panel.processId()))
         splashUp = splashUp || isSplash(window);
     QVERIFY(splashUp);
 

@@ -5,6 +5,7 @@
 #include "SimProcess.h"
 #include "TestEnvironment.h"
 #include "PanelDriver.h"
+#include "PanelProcess.h"
 #include "app/frmSplash.h"
 #include "automation/AutomationContract.h"
 #include "automation/EchoLinkObjects.h"
@@ -137,7 +138,6 @@ private Q_SLOTS:
     void activationFocusesTheHolder();
 
 private:
-    void startPanel(QProcess &panel);
     SimProcess *sim = nullptr;
 };
 
@@ -154,13 +154,6 @@ void tst_startup::cleanup()
     sim = nullptr;
 }
 
-void tst_startup::startPanel(QProcess &panel)
-{
-    panel.setProcessChannelMode(QProcess::ForwardedChannels);
-    panel.start(QStringLiteral(DIALBOARD_PATH), {});
-    QVERIFY(panel.waitForStarted(5000));
-}
-
 // The main object first, the two set-up objects four seconds later, the callsign, one
 // refresh pass of 40 questions, and a pass every 5 s. Closing from anyone but EchoLink
 // is ignored; EchoLink's Closing ends the panel cleanly with its settings saved.
@@ -169,9 +162,9 @@ void tst_startup::attachesInOrderThenClosesWithEchoLink()
     QVERIFY(sim->start());
     BusMonitor monitor;
     QVERIFY(monitor.start());
-    QProcess panel;
+    PanelProcess panel;
     const double launched = QDateTime::currentMSecsSinceEpoch() / 1000.0;
-    startPanel(panel);
+    QVERIFY(panel.start());
 
     QTRY_VERIFY_WITH_TIMEOUT(monitor.calls().size() >= 84, 20000);
     const QList<BusMonitor::Call> calls = monitor.calls().mid(0, 84);
@@ -226,8 +219,8 @@ void tst_startup::closingWhileStartingEndsWithoutSaving()
     QVERIFY(sim->start());
     BusMonitor monitor;
     QVERIFY(monitor.start());
-    QProcess panel;
-    startPanel(panel);
+    PanelProcess panel;
+    QVERIFY(panel.start());
     QTRY_VERIFY_WITH_TIMEOUT(!monitor.calls().isEmpty(), 6000);
     QTest::qWait(500);
     sim->control(QStringLiteral("EmitClosing"));

@@ -4,6 +4,7 @@
 // the X server's view of its window.
 //
 // Each run leaves a picture of the compositor's output in wayland-output/<test>.png.
+#include "PanelProcess.h"
 #include "SimProcess.h"
 #include "TestEnvironment.h"
 #include "WestonSession.h"
@@ -79,7 +80,7 @@ private:
 
     WestonSession m_session;
     SimProcess m_sim;
-    QProcess m_panel;
+    PanelProcess m_panel;
     QByteArray m_testDisplay = qgetenv("DISPLAY");
 };
 
@@ -98,10 +99,7 @@ void tst_wayland::cleanup()
 {
     if (m_session.saveScreenshot(outputPath()))
         qInfo("screenshot: %s", qPrintable(outputPath()));
-    if (m_panel.state() != QProcess::NotRunning) {
-        m_panel.kill();
-        m_panel.waitForFinished(5000);
-    }
+    m_panel.stop();
     m_sim.stop();
     m_session.stop();
     qputenv("DISPLAY", m_testDisplay);  // the X tools below followed the session's
@@ -131,10 +129,8 @@ void tst_wayland::startPanel(const QMap<QString, QString> &sessionVariables)
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_session.runtimeDir());
     for (auto it = sessionVariables.cbegin(); it != sessionVariables.cend(); ++it)
         environment.insert(it.key(), it.value());
-    m_panel.setProcessEnvironment(environment);
     m_panel.setProcessChannelMode(QProcess::SeparateChannels);
-    m_panel.start(QStringLiteral(DIALBOARD_PATH), QStringList());
-    QVERIFY2(m_panel.waitForStarted(5000), "the panel program did not start");
+    QVERIFY2(m_panel.startWith(environment), "the panel program did not start");
 }
 
 void tst_wayland::waitForFirstRefresh()
@@ -246,11 +242,11 @@ void tst_wayland::withoutXServerStaysOnWaylandAndSaysWhatIsMissing()
 
 void tst_wayland::withNoDisplayAtAllSaysSo()
 {
-    QProcess panel;
+    PanelProcess panel;
+    panel.setProcessChannelMode(QProcess::SeparateChannels);
     QProcessEnvironment environment;
     environment.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
-    panel.setProcessEnvironment(environment);
-    panel.start(QStringLiteral(DIALBOARD_PATH), QStringList());
+    QVERIFY(panel.startWith(environment));
     QVERIFY(panel.waitForFinished(10000));
     QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
     QVERIFY(panel.exitCode() != 0);

@@ -5,6 +5,7 @@
 //
 // Each test leaves a picture of the whole screen in e2e-output/<test>.png.
 #include "Desktop.h"
+#include "PanelProcess.h"
 #include "SimProcess.h"
 #include "TestEnvironment.h"
 #include "X11Probe.h"
@@ -50,12 +51,10 @@ void seedSettings(QMap<QString, QString> values)
     values.insert(QStringLiteral("ScrnTop"), QString::number(100 * 15));
     values.insert(QStringLiteral("ScrnLeft"), QString::number(100 * 15));
     QDir(TestEnvironment::configHome()).removeRecursively();
-    QDir().mkpath(TestEnvironment::configHome() + QStringLiteral("/Dialboard"));
-    QFile file(settingsPath());
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Text));
-    file.write("[Settings]\n");
+    QByteArray settings = "[Settings]\n";
     for (auto it = values.cbegin(); it != values.cend(); ++it)
-        file.write((it.key() + QLatin1Char('=') + it.value() + QLatin1Char('\n')).toUtf8());
+        settings += (it.key() + QLatin1Char('=') + it.value() + QLatin1Char('\n')).toUtf8();
+    QVERIFY(PanelProcess::seedSettings(TestEnvironment::configHome(), settings));
 }
 
 // The [Settings] section of the settings file as it is on disk now.
@@ -144,16 +143,14 @@ private Q_SLOTS:
 private:
     void startStandIn(bool withWindow = false);
     void startPanel(StartUp *seen = nullptr);
-    QImage settledPanelImage();
     QRect buttonRect(int index) const;
     QPoint buttonCentre(int index) const;
     QImage buttonImage(int index);
     void openOptionsMenu(QRect *menu);
     void chooseOption(const QString &itemTitle);
-    WId visibleWindowTitled(qint64 pid, const QString &windowTitle) const;
 
     SimProcess m_sim;
-    QProcess m_panel;
+    PanelProcess m_panel;
     WId m_window = 0;
     QRect m_client;
     QMargins m_frame;
@@ -174,10 +171,7 @@ void tst_e2e::cleanup()
     Desktop::saveScreenshot(QStringLiteral(E2E_OUTPUT_DIR "/%1.png")
                                 .arg(QString::fromLatin1(QTest::currentTestFunction())));
     m_other.reset();
-    if (m_panel.state() != QProcess::NotRunning) {
-        m_panel.kill();
-        m_panel.waitForFinished(5000);
-    }
+    m_panel.stop();
     m_sim.stop();
     m_window = 0;
 }
@@ -196,12 +190,10 @@ void tst_e2e::startPanel(StartUp *seen)
 {
     StartUp local;
     StartUp &s = seen ? *seen : local;
-    m_panel.setProcessChannelMode(QProcess::ForwardedChannels);
     QElapsedTimer clock;
     clock.start();
     bool measured = false;
-    m_panel.start(QStringLiteral(DIALBOARD_PATH), QStringList());
-    QVERIFY2(m_panel.waitForStarted(5000), "the panel program did not start");
+    QVERIFY2(m_panel.start(), "the panel program did not start");
 
     while (!m_window && clock.elapsed() < StartUpTimeoutMs) {
         QVERIFY2(m_panel.state() == QProcess::Running, "the panel ended during start-up");
@@ -249,22 +241,7 @@ void tst_e2e::startPanel(StartUp *seen)
     QVERIFY2(m_menuHeight > 10 && m_menuHeight < 60,
              qPrintable(QStringLiteral("client area %1 px high").arg(m_client.height())));
     Desktop::parkPointer();
-    QVERIFY(!settledPanelImage().isNull());
-}
-
-// The panel's pixels once two grabs in a row agree, so a picture is never taken halfway
-// through a repaint.
-QImage tst_e2e::settledPanelImage()
-{
-    QImage previous = Desktop::grab(m_window);
-    for (int i = 0; i < 30; ++i) {
-        QTest::qWait(100);
-        QImage now = Desktop::grab(m_window);
-        if (!now.isNull() && now == previous)
-            return now;
-        previous = now;
-    }
-    return {};
+    QVERIFY(!Desktop::stableGrab(m_window).isNull());
 }
 
 // Node button `index` in the client area: row r holds button r on the left and button
@@ -283,7 +260,7 @@ QPoint tst_e2e::buttonCentre(int index) const
 
 QImage tst_e2e::buttonImage(int index)
 {
-    return settledPanelImage().copy(buttonRect(index));
+    return Desktop::stableGrab(m_window).copy(buttonRect(index));
 }
 
 // Clicks "Options" in the menu bar and gives the open menu's place on the screen.
@@ -314,15 +291,6 @@ void tst_e2e::chooseOption(const QString &itemTitle)
     Desktop::click(QPoint(menu.left() + menu.width() / 2, first ? menu.top() + 10 : menu.bottom() - 10));
     QTRY_COMPARE_WITH_TIMEOUT(Desktop::visibleWindowsOf(m_panel.processId()).size(), 1, 3000);
     Desktop::parkPointer();
-}
-
-WId tst_e2e::visibleWindowTitled(qint64 pid, const QString &windowTitle) const
-{
-    for (const WId window : Desktop::visibleWindowsOf(pid)) {
-        if (Desktop::title(window) == windowTitle)
-            return window;
-    }
-    return 0;
 }
 
 void tst_e2e::startUpShowsSplashThenPanelTitledWithCallsign()
@@ -403,13 +371,13 @@ void tst_e2e::rightClickEditsCallAndSavesAtOnce()
 
     Desktop::click(buttonCentre(1), 3);
     WId dialog = 0;
-    QTRY_VERIFY_WITH_TIMEOUT((dialog = visibleWindowTitled(m_panel.processId(), LoadButtonTitle)) != 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT((dialog = m_panel.window(LoadButtonTitle)) != 0, 5000);
     // The dialog takes the keyboard, so typing goes into its text box.
     QTRY_COMPARE_WITH_TIMEOUT(Desktop::activeWindow(), dialog, 3000);
     Desktop::key(QStringLiteral("ctrl+a"));
     Desktop::type(QStringLiteral("ve3xyz"));
     Desktop::key(QStringLiteral("Return"));
-    QTRY_VERIFY_WITH_TIMEOUT(visibleWindowTitled(m_panel.processId(), LoadButtonTitle) == 0, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_panel.window(LoadButtonTitle) == 0, 3000);
 
     // Saved before the dialog went away: the edited call, upper-cased, and every other key.
     const QMap<QString, QString> stored = storedSettings();
@@ -448,7 +416,7 @@ void tst_e2e::viewLargeShowsAllFortyButtons()
 
     // Every one of the 40 places shows a button: the unassigned ones look exactly like
     // the unassigned button of their column on row 10, the assigned ones show a caption.
-    const QImage panel = settledPanelImage();
+    const QImage panel = Desktop::stableGrab(m_window);
     QVERIFY(!panel.isNull());
     const QImage blankLeft = panel.copy(buttonRect(10));
     const QImage blankRight = panel.copy(buttonRect(29));
@@ -498,7 +466,7 @@ void tst_e2e::closeEchoLinkClosesPanelAndSaves()
     DO(startStandIn(true));
     DO(startPanel());
     WId standIn = 0;
-    QTRY_VERIFY_WITH_TIMEOUT((standIn = visibleWindowTitled(m_sim.process().processId(), StandInTitle)) != 0,
+    QTRY_VERIFY_WITH_TIMEOUT((standIn = Desktop::windowTitled(m_sim.process().processId(), StandInTitle)) != 0,
                              5000);
 
     // "Close EchoLink" is the full-width button at the bottom of the stand-in's window.

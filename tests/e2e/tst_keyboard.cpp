@@ -9,13 +9,13 @@
 // leaves a picture of the screen in e2e-output/keyboard-<case>.png.
 #include "Atspi.h"
 #include "Desktop.h"
+#include "PanelProcess.h"
 #include "SimProcess.h"
 #include "TestEnvironment.h"
 #include "X11Probe.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QSettings>
 #include <QTest>
@@ -62,14 +62,13 @@ private:
     // The node of the panel's tree with that accessible name (null when there is none).
     Atspi::Node named(const QString &name) const;
     bool isFocused(const QString &name) const;
-    WId panelWindowTitled(const QString &title) const;
     // Tabs from the focus holder (where the focus rule leaves it) to button 2.
     void tabToButtonTwo(const QString &name);
 
     Atspi::Bus m_bus;
     std::unique_ptr<Atspi::Reader> m_reader;
     SimProcess m_sim;
-    QProcess m_panel;
+    PanelProcess m_panel;
     WId m_window = 0;
     Atspi::Node m_application;
 };
@@ -88,21 +87,12 @@ void tst_keyboard::initTestCase()
     QVERIFY2(m_sim.start({QStringLiteral("--callsign"), Callsign}), "the EchoLink stand-in did not start");
 
     // Button 0 carries a call; the panel at 100, 100 px in the small view.
-    QVERIFY(QDir().mkpath(TestEnvironment::configHome() + QStringLiteral("/Dialboard")));
-    QFile file(settingsPath());
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Text));
-    file.write("[Settings]\nScrnTop=1500\nScrnLeft=1500\nNodeCall0=K1ABC\n");
-    file.close();
-
+    QVERIFY(PanelProcess::seedSettings(TestEnvironment::configHome(),
+                                       "[Settings]\nScrnTop=1500\nScrnLeft=1500\nNodeCall0=K1ABC\n"));
     // As when a screen reader is running: the panel offers its tree on the bus.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-    m_panel.setProcessEnvironment(environment);
-    m_panel.setProcessChannelMode(QProcess::ForwardedChannels);
-    m_panel.start(QStringLiteral(DIALBOARD_PATH), QStringList());
-    QVERIFY2(m_panel.waitForStarted(5000), "the panel program did not start");
-    QVERIFY2(QTest::qWaitFor([this] { return (m_window = panelWindowTitled(PanelTitle)) != 0; }, StartUpTimeoutMs),
-             "the panel did not come up");
+    QVERIFY2(m_panel.start({{QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1")}}),
+             "the panel program did not start");
+    QVERIFY2((m_window = m_panel.waitForWindow(PanelTitle, StartUpTimeoutMs)) != 0, "the panel did not come up");
     QVERIFY2(QTest::qWaitFor([this] { return !(m_application = m_reader->application(m_panel.processId())).isNull(); },
                              10000),
              "the panel never offered its tree on the accessibility bus");
@@ -118,10 +108,7 @@ void tst_keyboard::cleanup()
 
 void tst_keyboard::cleanupTestCase()
 {
-    if (m_panel.state() != QProcess::NotRunning) {
-        m_panel.kill();
-        m_panel.waitForFinished(5000);
-    }
+    m_panel.stop();
     m_sim.stop();
     m_reader.reset();
     m_bus.stop();
@@ -138,15 +125,6 @@ bool tst_keyboard::isFocused(const QString &name) const
 {
     const Atspi::Node node = named(name);
     return !node.isNull() && m_reader->hasState(node, Atspi::Focused);
-}
-
-WId tst_keyboard::panelWindowTitled(const QString &title) const
-{
-    for (const WId window : Desktop::visibleWindowsOf(m_panel.processId())) {
-        if (Desktop::title(window) == title)
-            return window;
-    }
-    return 0;
 }
 
 void tst_keyboard::tabToButtonTwo(const QString &name)
@@ -198,12 +176,12 @@ void tst_keyboard::contextMenuKeySetsTheCall()
 {
     QTRY_VERIFY_WITH_TIMEOUT(isFocused(QStringLiteral("Empty button 3")), 3000);
     Desktop::key(QStringLiteral("Menu"));
-    QTRY_VERIFY_WITH_TIMEOUT(panelWindowTitled(LoadButtonTitle) != 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_panel.window(LoadButtonTitle) != 0, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(isFocused(QStringLiteral("Call for button 3")), 3000);
 
     Desktop::type(QStringLiteral("w1aw"));
     Desktop::key(QStringLiteral("Return"));
-    QTRY_COMPARE_WITH_TIMEOUT(panelWindowTitled(LoadButtonTitle), WId(0), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_panel.window(LoadButtonTitle), WId(0), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(storedCall(2), QStringLiteral("W1AW"), 5000);
     QVERIFY(!named(QStringLiteral("W1AW")).isNull());
     QVERIFY(named(QStringLiteral("Empty button 3")).isNull());
@@ -214,14 +192,14 @@ void tst_keyboard::shiftF10AndEnterOnOkSetTheCall()
 {
     tabToButtonTwo(QStringLiteral("W1AW"));
     Desktop::key(QStringLiteral("shift+F10"));
-    QTRY_VERIFY_WITH_TIMEOUT(panelWindowTitled(LoadButtonTitle) != 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_panel.window(LoadButtonTitle) != 0, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(isFocused(QStringLiteral("Call for button 3")), 3000);
     Desktop::key(QStringLiteral("ctrl+a BackSpace"));
     Desktop::type(QStringLiteral("n0ab"));
     Desktop::key(QStringLiteral("Tab"));
     QTRY_VERIFY_WITH_TIMEOUT(isFocused(QStringLiteral("OK")), 3000);
     Desktop::key(QStringLiteral("Return"));
-    QTRY_COMPARE_WITH_TIMEOUT(panelWindowTitled(LoadButtonTitle), WId(0), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_panel.window(LoadButtonTitle), WId(0), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(storedCall(2), QStringLiteral("N0AB"), 5000);
 }
 

@@ -12,7 +12,7 @@ bool DirectoryProcess::start(const QString &address, const QStringList &argument
 {
     m_log.clear();
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(QStringLiteral(TEST_DIRECTORY_PATH),
+    m_process.start(QStringLiteral(DIRECTORY_STAND_IN_PATH),
                     QStringList{QStringLiteral("--address"), address} + arguments);
     return m_process.waitForStarted(5000) && !waitForLine(QStringLiteral("ready"), 5000).isEmpty();
 }

@@ -1,4 +1,4 @@
-// The test directory server (test_directory) as a process of the test: started on the
+// The directory stand-in (directory_stand_in) as a process of the test: started on the
 // block's directory address, told what to do through its input, its request log read back.
 #pragma once
 

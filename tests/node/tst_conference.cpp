@@ -28,7 +28,7 @@ double level(const CaptureSink &sink, double frequency)
 
 } // namespace
 
-class ConferenceTest : public QObject {
+class tst_conference : public QObject {
     Q_OBJECT
 private:
     // Plays a half-second tone at -12 dBFS from `source` and waits until it has been
@@ -159,5 +159,5 @@ private Q_SLOTS:
     }
 };
 
-AUDIO_TEST_MAIN(ConferenceTest)
+AUDIO_TEST_MAIN(tst_conference)
 #include "tst_conference.moc"

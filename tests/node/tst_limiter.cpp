@@ -14,7 +14,7 @@
 
 using namespace AudioAnalysis;
 
-class LimiterTest : public QObject {
+class tst_limiter : public QObject {
     Q_OBJECT
 private:
     std::vector<float> limited(const std::vector<float> &input)
@@ -119,5 +119,5 @@ private Q_SLOTS:
     }
 };
 
-AUDIO_TEST_MAIN(LimiterTest)
+AUDIO_TEST_MAIN(tst_limiter)
 #include "tst_limiter.moc"

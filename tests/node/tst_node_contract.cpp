@@ -1,6 +1,6 @@
 // The panel's contract, exercised on the bus exactly as the panel does it, against both
 // servers of it: the stand-in (echolink-sim) and the real station (echolink-node, block
-// 127.10.4.0/24, linking with a second node through the test directory). Raw messages,
+// 127.10.4.0/24, linking with a second node through the directory stand-in). Raw messages,
 // each bounded by the contract's 500 ms; a bus monitor shows the questions arrive in order.
 #include "DirectoryProcess.h"
 #include "NodeProcess.h"

@@ -1,6 +1,6 @@
 // echolink-node with another implementation of EchoLink (block 127.10.14.0/24): node A at .1,
 // its sound cards network devices of the test, links with the reference station at .4, a
-// station on Debian's EchoLink library that the test directory at .3 lists. Either end
+// station on Debian's EchoLink library that the directory stand-in at .3 lists. Either end
 // calls, in Speex or GSM; sound, info and chat go both ways; a bye from either end ends the
 // link at both; an idle link stays up past the library's time-out; a reference station
 // killed mid-link is dropped at the node's own link time-out; a refused one hears why.

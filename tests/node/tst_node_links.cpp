@@ -1,5 +1,5 @@
 // Real links between real nodes over loopback (block 127.10.1.0/24): node A and node B log
-// on to the test directory, link by callsign, node number and conference name, either end
+// on to the directory stand-in, link by callsign, node number and conference name, either end
 // starting; refused and forged callers never count as linked; the contract answers any
 // text plainly; SIGTERM logs off, raises Closing and ends the node cleanly.
 #include "DirectoryProcess.h"

@@ -6,13 +6,11 @@
 #include "Desktop.h"
 #include "DirectoryProcess.h"
 #include "NodeProcess.h"
+#include "PanelProcess.h"
 #include "TestEnvironment.h"
 #include "X11Probe.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -45,7 +43,7 @@ private:
     DirectoryProcess m_directory;
     NodeProcess m_a{QStringLiteral("A"), Block, 1};
     NodeProcess m_b{QStringLiteral("B"), Block, 2};
-    QProcess m_panel;
+    PanelProcess m_panel;
     WId m_window = 0;
     QRect m_client;
     int m_menuHeight = 0;
@@ -68,38 +66,18 @@ void tst_node_panel::initTestCase()
 void tst_node_panel::cleanupTestCase()
 {
     Desktop::saveScreenshot(QStringLiteral(E2E_OUTPUT_DIR "/tst_node_panel.png"));
-    if (m_panel.state() != QProcess::NotRunning) {
-        m_panel.kill();
-        m_panel.waitForFinished(5000);
-    }
 }
 
 // The panel, on A's bus, with its settings in a configuration home of its own.
 void tst_node_panel::startPanel()
 {
-    QVERIFY(QDir().mkpath(m_panelHome.path() + QStringLiteral("/Dialboard")));
-    QFile settings(m_panelHome.path() + QStringLiteral("/Dialboard/Dialboard.conf"));
-    QVERIFY(settings.open(QIODevice::WriteOnly));
-    settings.write("[Settings]\nNodeCall0=NODE-B\nNodeCall1=W9NONE\nScrnTop=1500\nScrnLeft=1500\n");
-    settings.close();
-
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_a.bus().address());
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_panelHome.path());
-    m_panel.setProcessEnvironment(environment);
-    m_panel.setProcessChannelMode(QProcess::ForwardedChannels);
-    m_panel.start(QStringLiteral(DIALBOARD_PATH), QStringList());
-    QVERIFY(m_panel.waitForStarted(5000));
-    // The splash has no title; the panel's window has one.
-    QTRY_VERIFY_WITH_TIMEOUT(
-        [this] {
-            for (const WId window : Desktop::visibleWindowsOf(m_panel.processId()))
-                if (Desktop::title(window).startsWith(QLatin1String("Dialboard")))
-                    m_window = window;
-            return m_window != 0;
-        }(),
-        PanelStartMs);
-    QTRY_VERIFY_WITH_TIMEOUT(Desktop::frameExtents(m_window).top() > 0, 5000);
+    QVERIFY(PanelProcess::seedSettings(
+        m_panelHome.path(), "[Settings]\nNodeCall0=NODE-B\nNodeCall1=W9NONE\nScrnTop=1500\nScrnLeft=1500\n"));
+    QVERIFY(m_panel.start({{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_a.bus().address()},
+                           {QStringLiteral("XDG_CONFIG_HOME"), m_panelHome.path()}}));
+    // Node A's callsign before its dash; the splash has no title.
+    m_window = m_panel.waitForWindow(QStringLiteral("Dialboard NODE"), PanelStartMs);
+    QVERIFY(m_window != 0);
     m_client = Desktop::clientGeometry(m_window);
     m_menuHeight = m_client.height() - SmallViewArea;
     QVERIFY(m_menuHeight > 10 && m_menuHeight < 60);
@@ -111,19 +89,10 @@ QPoint tst_node_panel::buttonCentre(int index) const
     return m_client.topLeft() + QPoint(50, m_menuHeight + 20 * index + 10);
 }
 
-// The button's pixels once two grabs in a row agree.
+// The button's pixels once the panel's picture has settled.
 QImage tst_node_panel::buttonImage(int index)
 {
-    const QRect button(0, m_menuHeight + 20 * index, 99, 20);
-    QImage previous = Desktop::grab(m_window).copy(button);
-    for (int i = 0; i < 30; ++i) {
-        QTest::qWait(100);
-        const QImage now = Desktop::grab(m_window).copy(button);
-        if (!now.isNull() && now == previous)
-            return now;
-        previous = now;
-    }
-    return {};
+    return Desktop::stableGrab(m_window).copy(0, m_menuHeight + 20 * index, 99, 20);
 }
 
 void tst_node_panel::clicksLinkAndDropRealStations()

@@ -7,14 +7,13 @@
 #include "AudioAnalysis.h"
 #include "Desktop.h"
 #include "DirectoryProcess.h"
+#include "PanelProcess.h"
 #include "SoundNode.h"
 #include "TestEnvironment.h"
 #include "X11Probe.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -38,38 +37,21 @@ class tst_node_window : public QObject
 private Q_SLOTS:
     void initTestCase();
     void cleanup();
-    void cleanupTestCase();
     void linkedListFollowsThePanel();
     void holdingSpaceTransmits();
     void closeEchoLinkEndsThePanelToo();
 
 private:
-    WId windowTitled(qint64 pid, const QString &title, int timeoutMs);
     void clickPanelButton();
-    QImage stableGrab(WId window);
 
     QTemporaryDir m_panelHome;
     DirectoryProcess m_directory;
     SoundNode m_a{QStringLiteral("A"), Block, 1};
     SoundNode m_b{QStringLiteral("B"), Block, 2};
-    QProcess m_panel;
+    PanelProcess m_panel;
     WId m_nodeWindow = 0;
     WId m_panelWindow = 0;
 };
-
-WId tst_node_window::windowTitled(qint64 pid, const QString &title, int timeoutMs)
-{
-    WId found = 0;
-    const bool shown = QTest::qWaitFor(
-        [&] {
-            for (const WId window : Desktop::visibleWindowsOf(pid))
-                if (Desktop::title(window).startsWith(title))
-                    found = window;
-            return found != 0 && Desktop::frameExtents(found).top() > 0;
-        },
-        timeoutMs);
-    return shown ? found : 0;
-}
 
 void tst_node_window::initTestCase()
 {
@@ -85,23 +67,15 @@ void tst_node_window::initTestCase()
     QVERIFY(m_b.node.start());
     QVERIFY(m_a.node.waitForStations(2, StartMs));
     QVERIFY(m_b.node.waitForStations(2, StartMs));
-    m_nodeWindow = windowTitled(m_a.node.pid(), QStringLiteral("EchoLink NODE-A"), StartMs);
+    m_nodeWindow = Desktop::waitForWindow(m_a.node.pid(), QStringLiteral("EchoLink NODE-A"), StartMs);
     QVERIFY(m_nodeWindow != 0);
 
-    QVERIFY(QDir().mkpath(m_panelHome.path() + QStringLiteral("/Dialboard")));
-    QFile settings(m_panelHome.path() + QStringLiteral("/Dialboard/Dialboard.conf"));
-    QVERIFY(settings.open(QIODevice::WriteOnly));
-    settings.write("[Settings]\nNodeCall0=NODE-B\nScrnTop=1500\nScrnLeft=13500\n");
-    settings.close();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_a.node.bus().address());
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_panelHome.path());
-    m_panel.setProcessEnvironment(environment);
-    m_panel.setProcessChannelMode(QProcess::ForwardedChannels);
-    m_panel.start(QStringLiteral(DIALBOARD_PATH), QStringList());
-    QVERIFY(m_panel.waitForStarted(5000));
-    // The splash has no title; the panel's window has one.
-    m_panelWindow = windowTitled(m_panel.processId(), QStringLiteral("Dialboard"), PanelStartMs);
+    QVERIFY(PanelProcess::seedSettings(m_panelHome.path(),
+                                       "[Settings]\nNodeCall0=NODE-B\nScrnTop=1500\nScrnLeft=13500\n"));
+    QVERIFY(m_panel.start({{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_a.node.bus().address()},
+                           {QStringLiteral("XDG_CONFIG_HOME"), m_panelHome.path()}}));
+    // Node A's callsign before its dash; the splash has no title.
+    m_panelWindow = m_panel.waitForWindow(QStringLiteral("Dialboard NODE"), PanelStartMs);
     QVERIFY(m_panelWindow != 0);
     Desktop::parkPointer();
 }
@@ -110,14 +84,6 @@ void tst_node_window::cleanup()
 {
     Desktop::saveScreenshot(QStringLiteral(E2E_OUTPUT_DIR "/tst_node_window-%1.png")
                                 .arg(QLatin1String(QTest::currentTestFunction())));
-}
-
-void tst_node_window::cleanupTestCase()
-{
-    if (m_panel.state() != QProcess::NotRunning) {
-        m_panel.kill();
-        m_panel.waitForFinished(5000);
-    }
 }
 
 // A left click on the panel's first button, NODE-B.
@@ -129,40 +95,26 @@ void tst_node_window::clickPanelButton()
     Desktop::parkPointer();
 }
 
-// The window's pixels once two grabs in a row agree.
-QImage tst_node_window::stableGrab(WId window)
-{
-    QImage previous = Desktop::grab(window);
-    for (int i = 0; i < 30; ++i) {
-        QTest::qWait(150);
-        const QImage now = Desktop::grab(window);
-        if (!now.isNull() && now == previous)
-            return now;
-        previous = now;
-    }
-    return {};
-}
-
 void tst_node_window::linkedListFollowsThePanel()
 {
     Desktop::activate(m_panelWindow);
-    const QImage unlinked = stableGrab(m_nodeWindow);
+    const QImage unlinked = Desktop::stableGrab(m_nodeWindow);
     QVERIFY(!unlinked.isNull());
 
     clickPanelButton();
     QVERIFY(m_a.node.waitForLinked(QStringLiteral("NODE-B"), true, LinkMs));
     QVERIFY(m_b.node.waitForLinked(QStringLiteral("NODE-A"), true, LinkMs));
     // Only the list of linked stations changes on the node's window.
-    QTRY_VERIFY_WITH_TIMEOUT(stableGrab(m_nodeWindow) != unlinked, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(Desktop::stableGrab(m_nodeWindow) != unlinked, 3000);
 
     clickPanelButton();
     QVERIFY(m_a.node.waitForLinked(QStringLiteral("NODE-B"), false, LinkMs));
-    QTRY_COMPARE_WITH_TIMEOUT(stableGrab(m_nodeWindow), unlinked, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(Desktop::stableGrab(m_nodeWindow), unlinked, 3000);
 
     clickPanelButton();  // linked again, for the tests that follow
     QVERIFY(m_a.node.waitForLinked(QStringLiteral("NODE-B"), true, LinkMs));
     QVERIFY(m_b.node.waitForLinked(QStringLiteral("NODE-A"), true, LinkMs));
-    QTRY_VERIFY_WITH_TIMEOUT(stableGrab(m_nodeWindow) != unlinked, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(Desktop::stableGrab(m_nodeWindow) != unlinked, 3000);
 }
 
 void tst_node_window::holdingSpaceTransmits()

@@ -11,7 +11,7 @@
 
 using namespace AudioAnalysis;
 
-class ResamplingTest : public QObject {
+class tst_resampling : public QObject {
     Q_OBJECT
 private:
     // Plays `input` through the processors in order, in blocks of the given sizes, and
@@ -133,5 +133,5 @@ private Q_SLOTS:
     }
 };
 
-AUDIO_TEST_MAIN(ResamplingTest)
+AUDIO_TEST_MAIN(tst_resampling)
 #include "tst_resampling.moc"

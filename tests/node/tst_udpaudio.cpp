@@ -12,7 +12,7 @@
 
 using namespace AudioAnalysis;
 
-class UdpAudioTest : public QObject {
+class tst_udpaudio : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase()
@@ -63,5 +63,5 @@ private Q_SLOTS:
     }
 };
 
-AUDIO_TEST_MAIN(UdpAudioTest)
+AUDIO_TEST_MAIN(tst_udpaudio)
 #include "tst_udpaudio.moc"

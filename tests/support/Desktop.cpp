@@ -5,8 +5,13 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTest>
 
 namespace {
+
+// A repaint is over well within these 30 pauses of 100 ms.
+constexpr int StableGrabTries = 30;
+constexpr int StableGrabPauseMs = 100;
 
 // ImageMagick's import, whose output is a picture: its bytes, and whether it succeeded.
 QByteArray import(const QStringList &arguments, bool *ok)
@@ -119,6 +124,27 @@ QString title(WId window)
     return name;
 }
 
+WId windowTitled(qint64 pid, const QString &windowTitle)
+{
+    for (const WId window : visibleWindowsOf(pid)) {
+        if (title(window) == windowTitle)
+            return window;
+    }
+    return 0;
+}
+
+WId waitForWindow(qint64 pid, const QString &windowTitle, int timeoutMs)
+{
+    WId found = 0;
+    const bool framed = QTest::qWaitFor(
+        [&] {
+            found = windowTitled(pid, windowTitle);
+            return found != 0 && frameExtents(found).top() > 0;
+        },
+        timeoutMs);
+    return framed ? found : 0;
+}
+
 QRect clientGeometry(WId window)
 {
     const QString out = xwininfo({QStringLiteral("-id"), hex(window)});
@@ -153,6 +179,19 @@ QImage grab(WId window)
     bool ok = false;
     const QByteArray png = import({QStringLiteral("-window"), hex(window), QStringLiteral("png:-")}, &ok);
     return ok ? QImage::fromData(png, "PNG").convertToFormat(QImage::Format_RGB32) : QImage();
+}
+
+QImage stableGrab(WId window)
+{
+    QImage previous = grab(window);
+    for (int i = 0; i < StableGrabTries; ++i) {
+        QTest::qWait(StableGrabPauseMs);
+        const QImage now = grab(window);
+        if (!now.isNull() && now == previous)
+            return now;
+        previous = now;
+    }
+    return {};
 }
 
 bool saveScreenshot(const QString &path)

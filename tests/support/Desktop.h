@@ -39,6 +39,11 @@ void activate(WId window);
 QList<WId> visibleWindowsOf(qint64 pid);
 // The window's title (WM_NAME); empty when it has none.
 QString title(WId window);
+// The process's visible window with exactly this title; 0 when it has none.
+WId windowTitled(qint64 pid, const QString &title);
+// Waits until the process shows a window with exactly this title and the window manager
+// has framed it; the window, or 0 when that did not happen within timeoutMs.
+WId waitForWindow(qint64 pid, const QString &title, int timeoutMs);
 // The client area on the screen, without the window manager's frame.
 QRect clientGeometry(WId window);
 // The window manager's frame around the client area (_NET_FRAME_EXTENTS).
@@ -48,6 +53,9 @@ WId activeWindow();
 
 // The window's pixels as the screen shows them (a null image when the grab failed).
 QImage grab(WId window);
+// The window's pixels once two grabs in a row agree, so a picture is never taken halfway
+// through a repaint; a null image when they never settled.
+QImage stableGrab(WId window);
 // Writes a PNG of the whole screen.
 bool saveScreenshot(const QString &path);
 

@@ -2,6 +2,8 @@
 // configuration home, both made before the application object exists and removed at exit.
 #pragma once
 
+#include "PrivateBus.h"
+
 #include <QString>
 
 class TestEnvironment {
@@ -17,7 +19,7 @@ public:
     static QString configHome();
 
 private:
-    long m_busPid = 0;
+    PrivateBus m_bus;
 };
 
 // A test's main(): the environment, then the application, then the test object.

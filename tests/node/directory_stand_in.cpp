@@ -2,7 +2,7 @@
 // protocol on port 5200 of a loopback address (and nowhere else), keeps the stations that
 // log on, and lists them at the address they logged on from.
 //
-//   test_directory --address 127.x.y.3 [--password PW] [--listed CALL,ID,ADDRESS]...
+//   directory_stand_in --address 127.x.y.3 [--password PW] [--listed CALL,ID,ADDRESS]...
 //
 // Reads commands from stdin, one a line: "mode normal|silent|truncated|garbage|huge|longline|
 // trickle" (trickle: the list one byte every half second), "quit". Writes "ready" once it listens, repeats each mode command once it holds, and
@@ -170,21 +170,21 @@ int main(int argc, char *argv[])
     parser.process(app);
     const QHostAddress address(parser.value(QStringLiteral("address")));
     if (!address.isLoopback()) {
-        std::fprintf(stderr, "test_directory: listens on loopback addresses only\n");
+        std::fprintf(stderr, "directory_stand_in: listens on loopback addresses only\n");
         return 2;
     }
     QList<Listing> listed;
     for (const QString &entry : parser.values(QStringLiteral("listed"))) {
         const QStringList parts = entry.split(QLatin1Char(','));
         if (parts.size() != 3 || !QHostAddress(parts[2]).isLoopback()) {
-            std::fprintf(stderr, "test_directory: --listed wants CALL,ID,LOOPBACK-ADDRESS\n");
+            std::fprintf(stderr, "directory_stand_in: --listed wants CALL,ID,LOOPBACK-ADDRESS\n");
             return 2;
         }
         listed << Listing{parts[0], QStringLiteral("listed"), QStringLiteral("ON"), parts[1].toInt(), parts[2]};
     }
     Directory directory(parser.value(QStringLiteral("password")), listed);
     if (!directory.listen(address)) {
-        std::fprintf(stderr, "test_directory: cannot listen on %s port 5200\n", qPrintable(address.toString()));
+        std::fprintf(stderr, "directory_stand_in: cannot listen on %s port 5200\n", qPrintable(address.toString()));
         return 1;
     }
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
