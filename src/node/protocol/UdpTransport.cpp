@@ -1,4 +1,4 @@
-#include "UdpTransport.h"
+#include "node/protocol/UdpTransport.h"
 
 namespace {
 constexpr qint64 MaxDatagram = 65535;  // the largest UDP payload
