@@ -1,9 +1,13 @@
-// echolink-node's figures, on loopback (block 127.10.9.0/24) with the test directory:
-// click to linked on both ends beside one bare UDP round trip measured in the same run,
-// resident memory with 1 and with 5 links, and idle CPU and wake-ups with 1 link.
+// echolink-node's figures, on loopback (block 127.10.9.0/24) with the test directory, the
+// nodes headless (--no-window --no-audio): click to linked on both ends beside one bare UDP
+// round trip measured in the same run; resident memory, idle CPU and wake-ups with 1 link
+// beside bare_node (the bus name and the two ports, nothing else) watched over the same
+// time; the bus's answer times and the node's CPU while 100 strangers (.100 to .199) call
+// it 20,000 times in 4 s, beside the answer times with nobody calling; memory with 5 links.
 //
 //   bench_node [--quick]
 #include "BenchReport.h"
+#include "CallerFlood.h"
 #include "DirectoryProcess.h"
 #include "NodeProcess.h"
 #include "ProcessStats.h"
@@ -15,9 +19,11 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QNetworkDatagram>
+#include <QProcess>
 #include <QTest>
 #include <QUdpSocket>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -25,6 +31,9 @@ namespace {
 
 const QString Block = loopbackBlock(9);
 constexpr int StartMs = 10000;
+constexpr int Strangers = 100;      // addresses calling in the burst
+constexpr int BurstPackets = 20000;
+constexpr int BurstMs = 4000;
 
 // Counts LinksChanged signals of one node and remembers the last list.
 class LinksWatch : public QObject
@@ -43,17 +52,89 @@ public Q_SLOTS:
     }
 };
 
-// A node of the block with the network's own intervals (the list every few minutes).
+// A headless node of the block with the network's own intervals (the list every few
+// minutes, at most one fetch a minute for unknown callers).
 std::unique_ptr<NodeProcess> startNode(const QString &name, int host, const QString &callsign)
 {
     auto node = std::make_unique<NodeProcess>(name, Block, host);
     QMap<QString, QString> config = node->standardConfig(callsign);
     config.remove(QStringLiteral("Timing/ListRefreshMs"));
+    config.remove(QStringLiteral("Timing/UnknownCallerFetchMs"));
     config.insert(QStringLiteral("Links/MaxLinks"), QStringLiteral("8"));
     node->writeConfig(config);
-    if (!node->start() || !node->waitForOutput(QStringLiteral("station list:"), StartMs))
+    if (!node->start({QStringLiteral("--no-audio")})
+        || !node->waitForOutput(QStringLiteral("station list:"), StartMs))
         return {};
     return node;
+}
+
+// The floor of the headless node: bare_node on a private bus of its own at host .8 of the
+// block. start() returns once it owns the bus name.
+class BareNode
+{
+public:
+    ~BareNode()
+    {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+
+    bool start()
+    {
+        if (!m_bus.start())
+            return false;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus.address());
+        m_process.setProcessEnvironment(environment);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral(BARE_NODE_PATH), {Block + QStringLiteral(".8")});
+        if (!m_process.waitForStarted(StartMs))
+            return false;
+        const QDeadlineTimer deadline(StartMs);
+        while (!m_bus.serviceOwned()) {
+            if (deadline.hasExpired() || m_process.state() != QProcess::Running)
+                return false;
+            QTest::qWait(20);
+        }
+        return true;
+    }
+
+    pid_t pid() const { return pid_t(m_process.processId()); }
+
+private:
+    PrivateBus m_bus{QStringLiteral("bare")};
+    QProcess m_process;
+};
+
+// IsConnected asked of a node every 10 ms for a while, each call timed from sending to
+// its answer (a call unanswered in the contract's 500 ms counts as that long).
+struct Answers
+{
+    std::vector<double> ms;
+    int notLinked = 0;  // answers other than "linked"
+};
+
+Answers watchAnswers(NodeProcess &node, const QString &call, int watchMs)
+{
+    Answers answers;
+    QElapsedTimer watch;
+    watch.start();
+    while (watch.elapsed() < watchMs) {
+        QElapsedTimer clock;
+        clock.start();
+        const QDBusMessage reply = node.call(Automation::ApplicationPath, Automation::ApplicationInterface,
+                                             Automation::IsConnectedMethod, {call});
+        answers.ms.push_back(double(clock.nsecsElapsed()) / 1e6);
+        if (reply.type() != QDBusMessage::ReplyMessage || !reply.arguments().value(0).toBool())
+            ++answers.notLinked;
+        QTest::qWait(10);
+    }
+    return answers;
+}
+
+double longest(const std::vector<double> &samples)
+{
+    return samples.empty() ? 0 : *std::max_element(samples.begin(), samples.end());
 }
 
 bool watch(NodeProcess &node, LinksWatch &watcher)
@@ -139,38 +220,102 @@ int main(int argc, char *argv[])
         return 1;
 
     // Click to linked on both ends: Connect sent until both nodes announce the link.
-    std::vector<double> linkMs;
+    // The parts: until Connect is answered, and until each node's announcement is seen.
+    std::vector<double> linkMs, answerMs, seenOnAMs, seenOnBMs;
     for (int i = 0; i < 20; ++i) {
         QElapsedTimer clock;
         clock.start();
         a->connectTo(QStringLiteral("NODE-B"));
-        if (!waitFor([&] { return onA.links.contains(QStringLiteral("NODE-B"))
-                                          && onB.links.contains(QStringLiteral("NODE-A")); }, 5000))
+        answerMs.push_back(double(clock.nsecsElapsed()) / 1e6);
+        double onAAt = -1;
+        double onBAt = -1;
+        const auto seen = [&clock](const LinksWatch &on, const char *call, double &at) {
+            if (!on.links.contains(QLatin1String(call)))
+                return false;
+            if (at < 0)
+                at = double(clock.nsecsElapsed()) / 1e6;
+            return true;
+        };
+        if (!waitFor([&] { return seen(onA, "NODE-B", onAAt) & seen(onB, "NODE-A", onBAt); }, 5000))
             return 1;
+        seenOnAMs.push_back(onAAt);
+        seenOnBMs.push_back(onBAt);
         linkMs.push_back(double(clock.nsecsElapsed()) / 1e6);
         a->disconnect(QStringLiteral("NODE-B"));
         if (!waitFor([&] { return onA.links.isEmpty() && onB.links.isEmpty(); }, 5000))
             return 1;
     }
     BenchReport::figure("node.link_median_ms", BenchReport::median(linkMs));
+    BenchReport::note(QStringLiteral("link, medians: Connect answered %1 ms, B's LinksChanged seen %2 ms, "
+                                     "A's %3 ms")
+                          .arg(BenchReport::median(answerMs), 0, 'f', 3)
+                          .arg(BenchReport::median(seenOnBMs), 0, 'f', 3)
+                          .arg(BenchReport::median(seenOnAMs), 0, 'f', 3));
     BenchReport::figure("node.udp_roundtrip_ms", bareRoundTripMs());
 
-    // Memory and idle cost with one link.
+    // Memory and idle cost with one link, beside the bare program over the same time.
+    BareNode bare;
+    if (!bare.start())
+        return 1;
     a->connectTo(QStringLiteral("NODE-B"));
     if (!waitFor([&] { return onA.links.size() == 1; }, 5000))
         return 1;
     QTest::qWait(1000);
     const pid_t pid = pid_t(a->pid());
+    const pid_t barePid = bare.pid();
     const ProcessStats before = ProcessStats::of(pid);
+    const ProcessStats bareBefore = ProcessStats::of(barePid);
     const int seconds = quick ? 10 : 60;
     QTest::qWait(seconds * 1000);
     const ProcessStats after = ProcessStats::of(pid);
+    const ProcessStats bareAfter = ProcessStats::of(barePid);
     BenchReport::figure("node.rss_1_link_mib", after.rssMiB);
+    BenchReport::figure("node.bare_rss_mib", bareAfter.rssMiB);
     BenchReport::figure("node.idle_seconds", seconds);
     BenchReport::figure("node.idle_wakeups_per_s",
                         double(ProcessStats::wakeups(before, after)) / seconds);
+    BenchReport::figure("node.bare_idle_wakeups_per_s",
+                        double(ProcessStats::wakeups(bareBefore, bareAfter)) / seconds);
+    const QMap<QString, long> byThread = ProcessStats::wakeupsByThreadName(before, after);
+    for (auto it = byThread.cbegin(); it != byThread.cend(); ++it)
+        BenchReport::note(QStringLiteral("idle wake-ups of thread %1: %2 in %3 s").arg(it.key()).arg(it.value()).arg(seconds));
     BenchReport::figure("node.idle_cpu_percent",
                         100.0 * (after.cpuSeconds - before.cpuSeconds) / seconds);
+    BenchReport::figure("node.bare_idle_cpu_percent",
+                        100.0 * (bareAfter.cpuSeconds - bareBefore.cpuSeconds) / seconds);
+
+    // The bus while strangers call: IsConnected timed with nobody calling, then during the
+    // burst, with the node's CPU over the burst.
+    QStringList strangers;
+    for (int i = 0; i < Strangers; ++i)
+        strangers << QStringLiteral("%1.%2").arg(Block).arg(100 + i);
+    CallerFlood flood(strangers, QStringLiteral("STRANGER"));
+    if (!flood.bound())
+        return 1;
+    const Answers quiet = watchAnswers(*a, QStringLiteral("NODE-B"), BurstMs);
+    const ProcessStats burstBefore = ProcessStats::of(pid);
+    QElapsedTimer burstClock;
+    burstClock.start();
+    flood.start(a->address(), BurstPackets, BurstMs);
+    const Answers loud = watchAnswers(*a, QStringLiteral("NODE-B"), BurstMs);
+    flood.wait();
+    const double burstSeconds = double(burstClock.nsecsElapsed()) / 1e9;
+    const ProcessStats burstAfter = ProcessStats::of(pid);
+    BenchReport::note(QStringLiteral("burst: %1 packets in %2 ms; %3 and %4 calls answered; "
+                                     "answers other than linked: %5 quiet, %6 in the burst")
+                          .arg(flood.sent()).arg(flood.tookMs(), 0, 'f', 0)
+                          .arg(quiet.ms.size()).arg(loud.ms.size())
+                          .arg(quiet.notLinked).arg(loud.notLinked));
+    BenchReport::figure("node.burst_packets", flood.sent());
+    BenchReport::figure("node.burst_cpu_percent",
+                        100.0 * (burstAfter.cpuSeconds - burstBefore.cpuSeconds) / burstSeconds);
+    BenchReport::figure("node.burst_answer_max_ms", longest(loud.ms));
+    BenchReport::figure("node.burst_answer_median_ms", BenchReport::median(loud.ms));
+    BenchReport::figure("node.quiet_answer_max_ms", longest(quiet.ms));
+    BenchReport::figure("node.quiet_answer_median_ms", BenchReport::median(quiet.ms));
+    BenchReport::figure("node.burst_not_linked", loud.notLinked);
+    if (!onA.links.contains(QStringLiteral("NODE-B")))
+        return 1;
 
     // Five links.
     for (int i = 0; i < 4; ++i)

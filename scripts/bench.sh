@@ -2,8 +2,9 @@
 # Measures the panel and prints one table: each figure beside the floor or reference
 # measured in the same run, the target, and whether the target is met.
 #
-#   scripts/bench.sh [--quick] [--build-dir DIR]
+#   scripts/bench.sh [--quick] [--node] [--build-dir DIR]
 #     --quick      fewer repetitions, a 10 s idle watch
+#     --node       echolink-node's benchmarks and rows only
 #     --build-dir  build and measure in DIR (default build/, configured and built by
 #                  scripts/build.sh; another folder is configured here if need be and
 #                  only the programs measured are built)
@@ -15,12 +16,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-quick=() startup_runs=5 build=build
+quick=() startup_runs=5 build=build node_only=
 while [ $# -gt 0 ]; do
   case $1 in
     --quick) quick=(--quick) startup_runs=3 ;;
+    --node) node_only=1 ;;
     --build-dir) build=${2:?--build-dir needs a folder}; shift ;;
-    *) echo "usage: scripts/bench.sh [--quick] [--build-dir DIR]" >&2; exit 2 ;;
+    *) echo "usage: scripts/bench.sh [--quick] [--node] [--build-dir DIR]" >&2; exit 2 ;;
   esac
   shift
 done
@@ -30,7 +32,9 @@ if [ "$build" = build ]; then
   scripts/build.sh >/dev/null
 else
   [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$build" -j"$(nproc)" --target dialboard echolink-sim bench_link bench_idle bench_settings >/dev/null
+  targets=(bench_node bench_node_audio)
+  [ -z "$node_only" ] && targets+=(dialboard echolink-sim bench_link bench_idle bench_settings)
+  cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" >/dev/null
 fi
 
 logs=$build/bench-logs
@@ -69,10 +73,12 @@ settings_figures() {
 }
 
 # One line per benchmark program.
-run link "$build"/bench/bench_link "${quick[@]}"
-run running on_display "$build"/bench/bench_idle "${quick[@]}"
-run settings settings_figures on_display "$build"/bench/bench_settings
-run startup env IDLE=0 RUNS="${startup_runs}" bench/startup_overhead.sh "$build"
+if [ -z "$node_only" ]; then
+  run link "$build"/bench/bench_link "${quick[@]}"
+  run running on_display "$build"/bench/bench_idle "${quick[@]}"
+  run settings settings_figures on_display "$build"/bench/bench_settings
+  run startup env IDLE=0 RUNS="${startup_runs}" bench/startup_overhead.sh "$build"
+fi
 run node "$build"/bench/bench_node "${quick[@]}"
 run node_audio "$build"/bench/bench_node_audio "${quick[@]}"
 
@@ -91,6 +97,7 @@ num() { awk -v v="$1" 'BEGIN { a = v < 0 ? -v : v; f = a >= 100 ? "%.0f" : a >= 
 row() {
   local label=$1 key=$2 unit=$3 refLabel=$4 refKey=$5 rule=$6
   local value=${fig[$key]:-} ref=${fig[$refKey]:-} measured target verdict reference
+  [ -n "$node_only" ] && [ "${key#node.}" = "$key" ] && return
   reference=$refLabel
   [ -n "$ref" ] && reference="$refLabel: $(num "$ref") $unit"
   [ "$refKey" != "-" ] && [ -z "$ref" ] && reference="$refLabel: not measured"
@@ -143,16 +150,27 @@ row "Idle CPU time" idle.panel_cpu_ms_per_min "ms/min" "bare 40-button window" i
 row "Settings load (open, read 45 keys, apply), median" settings.load_ms ms "-" - "-"
 row "Settings save (PutRegSettings, 45 keys), median" settings.save_ms ms "-" - "-"
 row "One OnTop tick, median" ontop.tick_ms ms "-" - "-"
-row "echolink-node: click to linked on both ends, median of 20" node.link_median_ms ms "one bare UDP round trip" node.udp_roundtrip_ms "-"
+row "echolink-node: click to linked on both ends, median of 20" node.link_median_ms ms "one bare UDP round trip" node.udp_roundtrip_ms "max 0.5"
+row "echolink-node: click to linked, beside a bus round trip to the node" node.link_median_ms ms "IsConnected answered, median" node.quiet_answer_median_ms "-"
 row "echolink-node: resident memory, headless, 1 link" node.rss_1_link_mib MiB "SvxLink's EchoLink node, 1 idle link: 11 MiB" - "max 20"
 row "echolink-node: resident memory, headless, 5 links" node.rss_5_links_mib MiB "-" - "max 20"
 row "echolink-node: idle wake-ups, 1 link, all threads" node.idle_wakeups_per_s "/s" "SvxLink's EchoLink node: 4 /s" - "max 10"
 row "echolink-node: idle CPU, 1 link" node.idle_cpu_percent "%" "-" - "max 0.5"
+row "echolink-node: resident memory, --no-window --no-audio, 1 idle link" node.rss_1_link_mib MiB "bare program owning the bus name and the two UDP ports" node.bare_rss_mib "over 2.5"
+row "echolink-node: idle wake-ups, --no-window --no-audio, 1 link, all threads" node.idle_wakeups_per_s "/s" "bare program, all threads" node.bare_idle_wakeups_per_s "max 0.5"
+row "echolink-node: idle CPU, --no-window --no-audio, 1 link" node.idle_cpu_percent "%" "bare program" node.bare_idle_cpu_percent "max 0.2"
+row "echolink-node: CPU during 20,000 calls from 100 unknown addresses in 4 s, 1 link" node.burst_cpu_percent "%" "-" - "-"
+row "echolink-node: longest IsConnected answer during those calls" node.burst_answer_max_ms ms "longest answer with nobody calling" node.quiet_answer_max_ms "max 50"
+row "echolink-node: IsConnected answer during those calls, median" node.burst_answer_median_ms ms "median with nobody calling" node.quiet_answer_median_ms "-"
 row "echolink-node: sound from B's input to A's output, median of 50 bursts" node.audio_latency_median_ms ms "codec packet (4 x 20 ms)" node.audio_packet_ms "max 250"
 row "echolink-node: sound latency, p90" node.audio_latency_p90_ms ms "codec packet (4 x 20 ms)" node.audio_packet_ms "max 250"
 row "echolink-node: CPU, 1 link carrying sound" node.audio_cpu_percent "%" "-" - "max 3"
 echo
-echo "Idle figures over $(num "${fig[idle.seconds]:-0}") s of the running panel; logs in $logs/."
+if [ -n "$node_only" ]; then
+  echo "Idle figures over $(num "${fig[node.idle_seconds]:-0}") s of the linked node; logs in $logs/."
+else
+  echo "Idle figures over $(num "${fig[idle.seconds]:-0}") s of the running panel; logs in $logs/."
+fi
 
 if [ ${#failed[@]} -gt 0 ]; then
   echo "bench: failed: ${failed[*]}" >&2

@@ -6,6 +6,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 namespace {
@@ -150,14 +152,20 @@ bool NodeConfigFile::load(NodeConfig &config)
     config.name = text("Station/Name");
     config.location = text("Station/Location");
     config.description = text("Station/Description");
-    if (config.callsign.contains(QRegularExpression(QStringLiteral("[^A-Z0-9*/-]"))))
+    // Checked by hand rather than by a regular expression: with the default policy the
+    // node then never loads the expression engine, which costs half a MiB of memory.
+    const auto callsignChar = [](QChar c) {
+        return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+               || c == QLatin1Char('*') || c == QLatin1Char('/') || c == QLatin1Char('-');
+    };
+    if (!std::all_of(config.callsign.cbegin(), config.callsign.cend(), callsignChar))
         return fail(QStringLiteral("[Station] Callsign"), config.callsign,
                     QStringLiteral("a callsign has only letters, digits and '-'"));
 
     const QString servers = text("Network/DirectoryServers");
     if (!servers.isEmpty())
         config.directoryServers =
-            servers.split(QRegularExpression(QStringLiteral("[\\s,]+")), Qt::SkipEmptyParts);
+            QString(servers).replace(QLatin1Char(','), QLatin1Char(' ')).simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
     else
         config.directoryServers = {QStringLiteral("servers.echolink.org")};
 
@@ -183,6 +191,8 @@ bool NodeConfigFile::load(NodeConfig &config)
          {std::tuple{"Links/Accept", &config.accept, ".*"},
           std::tuple{"Links/Reject", &config.reject, "(?!)"}}) {
         QString value = text(key);
+        if (value.isEmpty() && config.incoming != NodeConfig::Incoming::Pattern)
+            continue;  // the policy never asks this pattern
         if (value.isEmpty())
             value = QLatin1String(fallback);
         *pattern = QRegularExpression(QRegularExpression::anchoredPattern(value),
