@@ -1,6 +1,6 @@
 #include "CallerFlood.h"
 
-#include "ControlPacket.h"
+#include "node/protocol/ControlPacket.h"
 
 #include <QHostAddress>
 

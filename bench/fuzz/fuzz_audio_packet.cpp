@@ -2,8 +2,8 @@
 // every voice payload goes twice through a fresh decoder of each codec (the second time on
 // the state the first left), which must never decode more than one packet's samples nor
 // write past them.
-#include "AudioPacket.h"
-#include "VoiceCodec.h"
+#include "node/protocol/AudioPacket.h"
+#include "node/protocol/VoiceCodec.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Fuzz target for the control port's parser: any datagram either is refused or gives an
 // SDES or BYE whose texts are within their bounds, and an SDES read back from what we would
 // send for it reads the same.
-#include "ControlPacket.h"
+#include "node/protocol/ControlPacket.h"
 
 #include <cstdint>
 #include <cstdio>

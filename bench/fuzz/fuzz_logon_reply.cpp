@@ -3,7 +3,7 @@
 // bytes. An answer is accepted exactly when it begins with "OK", is still pending only
 // while the connection is open, and a refusal's text is short and printable. A command
 // built from any fields has exactly its four fields: nothing in them can add another.
-#include "DirectoryCommand.h"
+#include "node/protocol/DirectoryCommand.h"
 
 #include <QByteArray>
 #include <QList>

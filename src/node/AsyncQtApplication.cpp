@@ -1,4 +1,4 @@
-#include "AsyncQtApplication.h"
+#include "node/AsyncQtApplication.h"
 
 #include <AsyncFdWatch.h>
 #include <AsyncTimer.h>

@@ -1,4 +1,4 @@
-#include "DirectoryLogon.h"
+#include "node/DirectoryLogon.h"
 
 #include <QEventLoop>
 

@@ -6,8 +6,8 @@
 // edited) or half an hour.
 #pragma once
 
-#include "NodeConfig.h"
-#include "protocol/DirectoryCommand.h"
+#include "node/NodeConfig.h"
+#include "node/protocol/DirectoryCommand.h"
 
 #include <QByteArray>
 #include <QObject>

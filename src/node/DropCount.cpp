@@ -1,4 +1,4 @@
-#include "DropCount.h"
+#include "node/DropCount.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "FarText.h"
+#include "node/FarText.h"
 
 #include <string>
 

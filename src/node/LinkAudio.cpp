@@ -1,6 +1,6 @@
-#include "LinkAudio.h"
+#include "node/LinkAudio.h"
 
-#include "protocol/StationLink.h"
+#include "node/protocol/StationLink.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 // a source of what the link decodes from the far station. Both at the link's 8 kHz.
 #pragma once
 
-#include "protocol/VoiceCodec.h"
+#include "node/protocol/VoiceCodec.h"
 
 #include <AsyncAudioSink.h>
 #include <AsyncAudioSource.h>

@@ -1,10 +1,10 @@
-#include "Node.h"
+#include "node/Node.h"
 
-#include "FarText.h"
+#include "node/FarText.h"
 #include "automation/AutomationContract.h"
-#include "NodeBus.h"
+#include "node/NodeBus.h"
 
-#include "protocol/UdpTransport.h"
+#include "node/protocol/UdpTransport.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

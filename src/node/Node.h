@@ -3,13 +3,13 @@
 // complete configuration in a file that others cannot read.
 #pragma once
 
-#include "DirectoryLogon.h"
-#include "NodeConfig.h"
-#include "RateLimit.h"
-#include "StationLinks.h"
-#include "StationListFetcher.h"
+#include "node/DirectoryLogon.h"
+#include "node/NodeConfig.h"
+#include "node/RateLimit.h"
+#include "node/StationLinks.h"
+#include "node/StationListFetcher.h"
 #include "automation/ContractServer.h"
-#include "audio/StationAudio.h"
+#include "node/audio/StationAudio.h"
 
 #include <QFileSystemWatcher>
 #include <QObject>

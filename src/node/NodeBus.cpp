@@ -1,6 +1,6 @@
-#include "NodeBus.h"
+#include "node/NodeBus.h"
 
-#include "Node.h"
+#include "node/Node.h"
 #include "automation/AutomationContract.h"
 
 StationObject::StationObject(Node &node, QObject *parent) : QObject(parent), m_node(node) {}

@@ -1,4 +1,4 @@
-#include "NodeConfig.h"
+#include "node/NodeConfig.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "RateLimit.h"
+#include "node/RateLimit.h"
 
 #include <algorithm>
 

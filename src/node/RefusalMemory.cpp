@@ -1,4 +1,4 @@
-#include "RefusalMemory.h"
+#include "node/RefusalMemory.h"
 
 RefusalMemory::Entry &RefusalMemory::entry(quint32 address)
 {

@@ -1,10 +1,10 @@
-#include "StationLinks.h"
+#include "node/StationLinks.h"
 
-#include "FarText.h"
+#include "node/FarText.h"
 #include "automation/AutomationContract.h"
-#include "LinkAudio.h"
-#include "audio/StationAudio.h"
-#include "protocol/Transport.h"
+#include "node/LinkAudio.h"
+#include "node/audio/StationAudio.h"
+#include "node/protocol/Transport.h"
 
 #include <QTimer>
 

@@ -5,12 +5,12 @@
 // link is dropped and counted.
 #pragma once
 
-#include "DropCount.h"
-#include "NodeConfig.h"
-#include "RateLimit.h"
-#include "RefusalMemory.h"
-#include "StationList.h"
-#include "protocol/StationLink.h"
+#include "node/DropCount.h"
+#include "node/NodeConfig.h"
+#include "node/RateLimit.h"
+#include "node/RefusalMemory.h"
+#include "node/StationList.h"
+#include "node/protocol/StationLink.h"
 
 #include <QElapsedTimer>
 #include <QHash>

@@ -1,6 +1,6 @@
-#include "StationList.h"
+#include "node/StationList.h"
 
-#include "FarText.h"
+#include "node/FarText.h"
 
 namespace {
 

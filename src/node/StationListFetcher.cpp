@@ -1,4 +1,4 @@
-#include "StationListFetcher.h"
+#include "node/StationListFetcher.h"
 
 namespace {
 constexpr quint16 DirectoryPort = 5200;

@@ -5,7 +5,7 @@
 // once, when its line count says it is complete or the server closes.
 #pragma once
 
-#include "StationList.h"
+#include "node/StationList.h"
 
 #include <QByteArray>
 #include <QHostAddress>

@@ -1,4 +1,4 @@
-#include "UnixSignals.h"
+#include "node/UnixSignals.h"
 
 #include <csignal>
 #include <sys/signalfd.h>

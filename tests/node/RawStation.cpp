@@ -1,6 +1,6 @@
 #include "RawStation.h"
 
-#include "ControlPacket.h"
+#include "node/protocol/ControlPacket.h"
 
 #include <QDeadlineTimer>
 #include <QNetworkDatagram>

@@ -4,8 +4,8 @@
 #include "AudioTestMain.h"
 #include "AudioAnalysis.h"
 #include "AudioTestEnds.h"
-#include "ConferenceAudio.h"
-#include "LinkRateAdapter.h"
+#include "node/audio/ConferenceAudio.h"
+#include "node/audio/LinkRateAdapter.h"
 
 #include <QTest>
 

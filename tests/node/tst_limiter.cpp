@@ -3,10 +3,10 @@
 // reads peak and RMS of what passed since it was last read.
 #include "AudioTestMain.h"
 #include "AudioAnalysis.h"
-#include "AudioLevel.h"
+#include "node/audio/AudioLevel.h"
 #include "AudioTestEnds.h"
-#include "LevelMeter.h"
-#include "OutputLimiter.h"
+#include "node/audio/LevelMeter.h"
+#include "node/audio/OutputLimiter.h"
 
 #include <QTest>
 

@@ -3,8 +3,8 @@
 // datagrams from strangers, from the linked address's other ports and from the linked
 // station itself change nothing, a flood of callers is answered at most once each, and
 // the bus answers throughout.
-#include "AudioPacket.h"
-#include "ControlPacket.h"
+#include "node/protocol/AudioPacket.h"
+#include "node/protocol/ControlPacket.h"
 #include "DirectoryProcess.h"
 #include "NodeProcess.h"
 #include "RawStation.h"

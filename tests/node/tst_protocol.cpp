@@ -2,9 +2,9 @@
 // the audio port's voice, info and chat packets, GSM and Speex. Byte layouts are written
 // out by hand from the format EchoLink stations use; hostile and truncated datagrams are
 // parsed from buffers of their exact size, so AddressSanitizer sees any read past the end.
-#include "AudioPacket.h"
-#include "ControlPacket.h"
-#include "VoiceCodec.h"
+#include "node/protocol/AudioPacket.h"
+#include "node/protocol/ControlPacket.h"
+#include "node/protocol/VoiceCodec.h"
 
 #include <QTemporaryFile>
 #include <QTest>

@@ -4,8 +4,8 @@
 #include "AudioTestMain.h"
 #include "AudioAnalysis.h"
 #include "AudioTestEnds.h"
-#include "Downsampler.h"
-#include "Upsampler.h"
+#include "node/audio/Downsampler.h"
+#include "node/audio/Upsampler.h"
 
 #include <QTest>
 

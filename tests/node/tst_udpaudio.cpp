@@ -3,7 +3,7 @@
 // opened says so, as the node needs to report it.
 #include "AudioTestMain.h"
 #include "AudioAnalysis.h"
-#include "LevelMeter.h"
+#include "node/audio/LevelMeter.h"
 #include "UdpAudioPort.h"
 
 #include <AsyncAudioIO.h>

@@ -1,6 +1,6 @@
 #include "AudioAnalysis.h"
 
-#include "AudioLevel.h"
+#include "node/audio/AudioLevel.h"
 
 #include <algorithm>
 #include <cmath>

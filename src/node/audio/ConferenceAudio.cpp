@@ -1,4 +1,4 @@
-#include "ConferenceAudio.h"
+#include "node/audio/ConferenceAudio.h"
 
 #include <AsyncAudioMixer.h>
 #include <AsyncAudioPassthrough.h>

@@ -1,6 +1,6 @@
-#include "Downsampler.h"
+#include "node/audio/Downsampler.h"
 
-#include "LowPassDesign.h"
+#include "node/audio/LowPassDesign.h"
 
 Downsampler::Downsampler()
     : m_fir(LowPassDesign::linkRateLowPass(), 1)

@@ -1,6 +1,6 @@
-#include "LevelMeter.h"
+#include "node/audio/LevelMeter.h"
 
-#include "AudioLevel.h"
+#include "node/audio/AudioLevel.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "LinkRateAdapter.h"
+#include "node/audio/LinkRateAdapter.h"
 
 LinkRateAdapter::LinkRateAdapter(Async::AudioSource *fromLink, Async::AudioSink *toLink)
     : m_fifo(FifoSamples)

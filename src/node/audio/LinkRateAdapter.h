@@ -8,8 +8,8 @@
 // 20 ms late does not leave a gap in the sound.
 #pragma once
 
-#include "Downsampler.h"
-#include "Upsampler.h"
+#include "node/audio/Downsampler.h"
+#include "node/audio/Upsampler.h"
 
 #include <AsyncAudioFifo.h>
 

@@ -1,4 +1,4 @@
-#include "LowPassDesign.h"
+#include "node/audio/LowPassDesign.h"
 
 #include <cassert>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "OutputLimiter.h"
+#include "node/audio/OutputLimiter.h"
 
 #include <algorithm>
 #include <cmath>

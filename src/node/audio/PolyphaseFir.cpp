@@ -1,4 +1,4 @@
-#include "PolyphaseFir.h"
+#include "node/audio/PolyphaseFir.h"
 
 #include <cstddef>
 

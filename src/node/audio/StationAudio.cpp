@@ -1,6 +1,6 @@
-#include "StationAudio.h"
+#include "node/audio/StationAudio.h"
 
-#include "LinkRateAdapter.h"
+#include "node/audio/LinkRateAdapter.h"
 
 #include <AsyncAudioIO.h>
 

@@ -9,9 +9,9 @@
 // links still hear each other.
 #pragma once
 
-#include "ConferenceAudio.h"
-#include "LevelMeter.h"
-#include "OutputLimiter.h"
+#include "node/audio/ConferenceAudio.h"
+#include "node/audio/LevelMeter.h"
+#include "node/audio/OutputLimiter.h"
 
 #include <map>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "Upsampler.h"
+#include "node/audio/Upsampler.h"
 
-#include "LowPassDesign.h"
+#include "node/audio/LowPassDesign.h"
 
 Upsampler::Upsampler()
     : m_fir(LowPassDesign::linkRateLowPass(), 2)

@@ -5,7 +5,7 @@
 
 #include <AsyncAudioProcessor.h>
 
-#include "PolyphaseFir.h"
+#include "node/audio/PolyphaseFir.h"
 
 class Upsampler : public Async::AudioProcessor {
 public:

@@ -1,4 +1,4 @@
-#include "AudioPacket.h"
+#include "node/protocol/AudioPacket.h"
 
 #include <QtEndian>
 

@@ -1,4 +1,4 @@
-#include "ControlPacket.h"
+#include "node/protocol/ControlPacket.h"
 
 #include <QtEndian>
 

@@ -1,4 +1,4 @@
-#include "DirectoryCommand.h"
+#include "node/protocol/DirectoryCommand.h"
 
 namespace DirectoryCommand {
 

@@ -1,6 +1,6 @@
-#include "GsmCodec.h"
+#include "node/protocol/GsmCodec.h"
 
-#include "AudioPacket.h"
+#include "node/protocol/AudioPacket.h"
 
 #include <gsm.h>
 

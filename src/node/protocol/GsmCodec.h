@@ -2,7 +2,7 @@
 // packet's payload is exactly 132 bytes.
 #pragma once
 
-#include "VoiceCodec.h"
+#include "node/protocol/VoiceCodec.h"
 
 struct gsm_state;
 

@@ -1,6 +1,6 @@
-#include "SpeexCodec.h"
+#include "node/protocol/SpeexCodec.h"
 
-#include "AudioPacket.h"
+#include "node/protocol/AudioPacket.h"
 
 #include <speex/speex.h>
 

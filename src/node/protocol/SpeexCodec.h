@@ -3,7 +3,7 @@
 // theirs (bit-rate 25000, then quality 8, complexity 4), so they decode what we send.
 #pragma once
 
-#include "VoiceCodec.h"
+#include "node/protocol/VoiceCodec.h"
 
 #include <speex/speex_bits.h>
 

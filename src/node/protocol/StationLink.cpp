@@ -1,4 +1,4 @@
-#include "StationLink.h"
+#include "node/protocol/StationLink.h"
 
 #include <algorithm>
 #include <utility>

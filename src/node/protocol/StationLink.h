@@ -14,10 +14,10 @@
 // the codec both ends offer (Speex when the far station offers it, else GSM).
 #pragma once
 
-#include "AudioPacket.h"
-#include "ControlPacket.h"
-#include "Transport.h"
-#include "VoiceCodec.h"
+#include "node/protocol/AudioPacket.h"
+#include "node/protocol/ControlPacket.h"
+#include "node/protocol/Transport.h"
+#include "node/protocol/VoiceCodec.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>

@@ -1,7 +1,11 @@
-#include "UdpTransport.h"
+#include "node/protocol/UdpTransport.h"
+
+#include <QTimer>
 
 namespace {
 constexpr qint64 MaxDatagram = 65535;  // the largest UDP payload
+// Datagrams read in one go; a flood then waits its turn behind the bus and the timers.
+constexpr int MaxPerTurn = 64;
 }
 
 UdpTransport::UdpTransport(QObject *parent)
@@ -42,7 +46,11 @@ void UdpTransport::readAll(QUdpSocket &socket, bool control)
         m_buffer.resize(MaxDatagram);
     QHostAddress from;
     quint16 port = 0;
-    while (socket.hasPendingDatagrams()) {
+    for (int read = 0; socket.hasPendingDatagrams(); ++read) {
+        if (read == MaxPerTurn) {
+            QTimer::singleShot(0, this, [this, &socket, control] { readAll(socket, control); });
+            return;
+        }
         const qint64 size = socket.readDatagram(m_buffer.data(), MaxDatagram, &from, &port);
         if (size < 0)
             break;

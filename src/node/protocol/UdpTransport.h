@@ -3,7 +3,7 @@
 // as they are: checking them is the parsers' job.
 #pragma once
 
-#include "Transport.h"
+#include "node/protocol/Transport.h"
 
 #include <QUdpSocket>
 

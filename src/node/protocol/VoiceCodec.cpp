@@ -1,8 +1,8 @@
-#include "VoiceCodec.h"
+#include "node/protocol/VoiceCodec.h"
 
-#include "AudioPacket.h"
-#include "GsmCodec.h"
-#include "SpeexCodec.h"
+#include "node/protocol/AudioPacket.h"
+#include "node/protocol/GsmCodec.h"
+#include "node/protocol/SpeexCodec.h"
 
 VoiceCodec::~VoiceCodec() = default;
 

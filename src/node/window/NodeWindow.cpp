@@ -1,7 +1,7 @@
-#include "NodeWindow.h"
+#include "node/window/NodeWindow.h"
 
 #include "node/Node.h"
-#include "PushToTalk.h"
+#include "node/window/PushToTalk.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -1,4 +1,4 @@
-#include "PushToTalk.h"
+#include "node/window/PushToTalk.h"
 
 #include <QApplication>
 #include <QKeyEvent>

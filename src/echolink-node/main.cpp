@@ -1,11 +1,11 @@
 // echolink-node: an EchoLink station on the EchoLink network that serves the automation
 // contract on the session bus, so the panel links real stations.
-#include "AsyncQtApplication.h"
-#include "Node.h"
-#include "NodeBus.h"
-#include "NodeConfig.h"
-#include "UnixSignals.h"
-#include "window/NodeWindow.h"
+#include "node/AsyncQtApplication.h"
+#include "node/Node.h"
+#include "node/NodeBus.h"
+#include "node/NodeConfig.h"
+#include "node/UnixSignals.h"
+#include "node/window/NodeWindow.h"
 
 #include <QCommandLineParser>
 #include <QApplication>
