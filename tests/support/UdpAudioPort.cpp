@@ -59,11 +59,22 @@ void UdpAudioPort::readAll()
 {
     while (m_socket.hasPendingDatagrams()) {
         const QByteArray data = m_socket.receiveDatagram().data();
+        const qint64 now = QDeadlineTimer::current().deadline();
         if (m_received.empty())
-            m_firstArrivalMs = QDeadlineTimer::current().deadline();
+            m_firstArrivalMs = now;
+        m_arrivalsMs.push_back(now);
         const auto *samples = reinterpret_cast<const int16_t *>(data.constData());
         m_received.insert(m_received.end(), samples, samples + data.size() / qsizetype(sizeof(int16_t)));
     }
+}
+
+int UdpAudioPort::pauses() const
+{
+    const qint64 longestMs = 3 * 1000 * BlockFrames / (2 * SampleRate);
+    int count = 0;
+    for (size_t i = 1; i < m_arrivalsMs.size(); ++i)
+        count += m_arrivalsMs[i] - m_arrivalsMs[i - 1] > longestMs;
+    return count;
 }
 
 std::vector<float> UdpAudioPort::received(int channel) const
