@@ -9,6 +9,7 @@
 #include "NodeConfig.h"
 #include "RateLimit.h"
 #include "RefusalMemory.h"
+#include "SharedEncoding.h"
 #include "StationList.h"
 #include "protocol/StationLink.h"
 
@@ -118,6 +119,7 @@ private:
     const NodeConfig &m_config;
     Transport &m_transport;
     StationAudio *m_audio = nullptr;
+    SharedEncoding m_encoding;                // outlives the links' audio
     StationList m_list;
     bool m_haveList = false;
     std::map<quint32, Link> m_links;          // by the far station's IPv4 address

@@ -1,5 +1,7 @@
 #include "PolyphaseFir.h"
 
+#include <algorithm>
+
 #include <cstddef>
 
 PolyphaseFir::PolyphaseFir(const std::vector<double> &taps, int phases)
@@ -49,4 +51,10 @@ double PolyphaseFir::phaseSum(int phase) const
     for (float tap : m_phases[phase])
         sum += tap;
     return sum;
+}
+
+void PolyphaseFir::clear()
+{
+    std::fill(m_history.begin(), m_history.end(), 0.0f);
+    m_newest = 0;
 }
