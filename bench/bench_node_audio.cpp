@@ -77,12 +77,9 @@ int pausesInTone(SoundNode &a, SoundNode &b, int seconds)
     b.microphone.send(tone(1000.0, -12.0, seconds, Rate), b.address, b.microphonePort);
     QTest::qWait(1000);  // the tone has reached A
     a.speaker.clear();
-    QTest::qWaitFor([&] { return b.microphone.sendDone(); }, (seconds + 5) * 1000);
+    if (!QTest::qWaitFor([&] { return b.microphone.sendDone(); }, (seconds + 5) * 1000))
+        std::printf("the test's sound card did not finish the tone\n");
     const int pauses = a.speaker.pauses();  // the stream's end is not a pause: nothing follows
-    const auto &t = a.speaker.arrivalsMs();
-    for (size_t i = 1; i < t.size(); ++i)
-        if (t[i] - t[i - 1] > 1000 * 3 * UdpAudioPort::BlockFrames / (2 * Rate))
-            std::printf("pause of %lld ms after datagram %zu of %zu\n", t[i] - t[i - 1], i, t.size());
     QTest::qWait(600);
     return pauses;
 }

@@ -60,8 +60,8 @@ public:
         m_arrivalsMs.clear();
     }
     // When each datagram since clear() arrived (monotonic milliseconds), and how many
-    // times the stream paused: two datagrams further apart than one and a half blocks'
-    // time, i.e. the device ran dry and waited for sound.
+    // times the stream paused: fell more than half a block behind its schedule for good,
+    // i.e. the device ran dry and waited for sound.
     const std::vector<qint64> &arrivalsMs() const { return m_arrivalsMs; }
     int pauses() const;
 

@@ -64,7 +64,7 @@ void JitterBuffer::checkArrival(double now)
     const double due = m_playStartMs + samplesToMs(m_spurtSamples - m_playBase);
     if (now - due > ToleranceMs) {
         ++m_underruns;
-        m_target.underrun(now - due);
+        m_target.underrun(now - due, m_heldMs);
         hold(m_target.holdMs());
     }
 }
@@ -73,6 +73,7 @@ void JitterBuffer::hold(double ms)
 {
     m_state = State::Holding;
     const int wholeMs = int(std::lround(ms));
+    m_heldMs = std::max(wholeMs, 0);
     if (wholeMs <= 0) {
         release();
         return;

@@ -73,6 +73,7 @@ private:
     bool m_outputStopped = false;
     int m_underruns = 0;
     double m_lastWriteMs = 0;
+    double m_heldMs = 0;           // the hold the sound now playing started after
     double m_spurtStartMs = 0;     // arrival of the spurt's first packet
     double m_playStartMs = 0;      // when the sample at m_playBase began to play
     long long m_spurtSamples = 0;  // samples of the spurt written so far

@@ -22,9 +22,9 @@ void JitterTarget::arrived(double deviationMs)
         m_holdMs -= (m_holdMs - needed) * ShrinkPerPacket;
 }
 
-void JitterTarget::underrun(double lateMs)
+void JitterTarget::underrun(double lateMs, double heldMs)
 {
-    m_holdMs = std::min(m_holdMs + std::max(lateMs, 0.0) + MarginMs, MostMs);
+    m_holdMs = std::max(m_holdMs, std::min(heldMs + std::max(lateMs, 0.0) + MarginMs, MostMs));
 }
 
 double JitterTarget::windowSpread() const

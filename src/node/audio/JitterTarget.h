@@ -26,8 +26,9 @@ public:
     // A packet arrived this many milliseconds after (or, negative, before) its place in the
     // spurt's schedule, counted from the spurt's first packet.
     void arrived(double deviationMs);
-    // The sound ran dry: a packet came this many milliseconds after it was due to play.
-    void underrun(double lateMs);
+    // The sound ran dry: a packet came this many milliseconds after it was due to play,
+    // in a spurt held back this long. The hold becomes at least what would have covered it.
+    void underrun(double lateMs, double heldMs);
 
     double holdMs() const { return m_holdMs; }
 
