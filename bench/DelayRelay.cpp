@@ -26,8 +26,8 @@ bool DelayRelay::start(const QHostAddress &a, const QHostAddress &forA, const QH
     return true;
 }
 
-// Datagrams that came to `from` (sent by the station `to` reaches) leave `to`'s twin:
-// B's datagrams to the side towards A leave the side towards B, so A sees them from there.
+// Datagrams that came to `from`'s address go on to the station `from` stands for, sent
+// from `to`'s address on the same port, so that station sees the other one there.
 void DelayRelay::forward(Side &from, Side &to, int port)
 {
     QUdpSocket &in = *from.ports[port];

@@ -29,8 +29,8 @@ private:
     };
     void forward(Side &from, Side &to, int port);
 
-    Side m_towardsA;  // bound on forA: B sends here; sends to A
-    Side m_towardsB;
+    Side m_towardsA;  // bound on forA: what B sends here goes on to A
+    Side m_towardsB;  // bound on forB: what A sends here goes on to B
     std::mt19937 m_random{42};
     int m_delayed = 0;
 };

@@ -63,7 +63,7 @@ private Q_SLOTS:
         for (int i = 0; i < JitterTarget::Window; ++i)
             target.arrived(0.0);
         QVERIFY(target.holdMs() >= 30.0);
-        for (int i = 0; i < 20; ++i)
+        for (int i = 0; i < 10; ++i)
             target.arrived(0.0);
         QVERIFY(target.holdMs() < grown);
         QVERIFY(target.holdMs() > 20.0);

@@ -18,8 +18,8 @@ public:
     static constexpr double MostMs = 400.0;
     static constexpr int Window = 64;         // packets the spread is taken over (5 s)
     // Each packet closes this share of the gap down to what the window needs: about
-    // 100 steady packets (8 s) take the hold most of the way down.
-    static constexpr double ShrinkPerPacket = 0.01;
+    // 35 steady packets (3 s) take the hold two thirds of the way down.
+    static constexpr double ShrinkPerPacket = 0.03;
 
     // A new talk spurt: arrivals so far belong to another schedule.
     void spurtStarted();
