@@ -81,11 +81,17 @@ if [ -z "$node_only" ]; then
 fi
 run node "$build"/bench/bench_node "${quick[@]}"
 run node_audio "$build"/bench/bench_node_audio "${quick[@]}"
+run node_conference "$build"/bench/bench_node_conference "${quick[@]}"
 
 # Derived figures.
 if [ -n "${fig[idle.panel_refresh_passes]:-}" ] && [ "${fig[idle.panel_refresh_passes]%.*}" -gt 0 ]; then
   fig[idle.panel_wakeups_per_pass]=$(awk -v w="${fig[idle.panel_wakeups_per_s]}" -v s="${fig[idle.seconds]}" \
     -v p="${fig[idle.panel_refresh_passes]}" 'BEGIN { printf "%.4f", w * s / p }')
+fi
+
+if [ -n "${fig[node.conference_cpu_20_links]:-}" ] && [ -n "${fig[node.conference_cpu_1_links]:-}" ]; then
+  fig[node.conference_cpu_per_link]=$(awk -v a="${fig[node.conference_cpu_1_links]}" \
+    -v b="${fig[node.conference_cpu_20_links]}" 'BEGIN { printf "%.4f", (b - a) / 19 }')
 fi
 
 # A number with three significant digits or so.
@@ -162,9 +168,18 @@ row "echolink-node: idle CPU, --no-window --no-audio, 1 link" node.idle_cpu_perc
 row "echolink-node: CPU during 20,000 calls from 100 unknown addresses in 4 s, 1 link" node.burst_cpu_percent "%" "-" - "-"
 row "echolink-node: longest IsConnected answer during those calls" node.burst_answer_max_ms ms "longest answer with nobody calling" node.quiet_answer_max_ms "max 50"
 row "echolink-node: IsConnected answer during those calls, median" node.burst_answer_median_ms ms "median with nobody calling" node.quiet_answer_median_ms "-"
-row "echolink-node: sound from B's input to A's output, median of 50 bursts" node.audio_latency_median_ms ms "codec packet (4 x 20 ms)" node.audio_packet_ms "max 250"
+row "echolink-node: sound from B's input to A's output, median of 50 bursts" node.audio_latency_median_ms ms "codec packet (4 x 20 ms)" node.audio_packet_ms "max 110"
 row "echolink-node: sound latency, p90" node.audio_latency_p90_ms ms "codec packet (4 x 20 ms)" node.audio_packet_ms "max 250"
 row "echolink-node: CPU, 1 link carrying sound" node.audio_cpu_percent "%" "-" - "max 3"
+row "echolink-node: pauses in A's output, 20 s of tone on clean loopback" node.audio_clean_underruns "" "-" - "max 0"
+row "echolink-node: pauses in A's output (receive buffer ran dry), a minute of tone through a relay delaying each packet 0-30 ms" node.audio_jitter_underruns "" "-" - "max 0"
+row "echolink-node: sound latency through that relay, median of 50 bursts" node.audio_jitter_latency_median_ms ms "the relay's longest delay" node.audio_jitter_most_delay_ms "-"
+row "echolink-node: sound latency through that relay, p90" node.audio_jitter_latency_p90_ms ms "the relay's longest delay" node.audio_jitter_most_delay_ms "-"
+row "echolink-node: conference CPU, 1 station talking, 1 link" node.conference_cpu_1_links "%" "-" - "-"
+row "echolink-node: conference CPU, 1 station talking, 5 links" node.conference_cpu_5_links "%" "-" - "-"
+row "echolink-node: conference CPU, 1 station talking, 10 links" node.conference_cpu_10_links "%" "-" - "-"
+row "echolink-node: conference CPU, 1 station talking, 20 links" node.conference_cpu_20_links "%" "-" - "max 5"
+row "echolink-node: conference CPU of each further link (1 to 20 links)" node.conference_cpu_per_link "%" "-" - "-"
 echo
 if [ -n "$node_only" ]; then
   echo "Idle figures over $(num "${fig[node.idle_seconds]:-0}") s of the linked node; logs in $logs/."

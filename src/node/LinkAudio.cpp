@@ -1,12 +1,13 @@
 #include "node/LinkAudio.h"
 
+#include "node/SharedEncoding.h"
 #include "node/protocol/StationLink.h"
 
 #include <algorithm>
 #include <cmath>
 
-LinkAudio::LinkAudio(StationLink &link)
-    : m_link(link)
+LinkAudio::LinkAudio(StationLink &link, SharedEncoding *encoding)
+    : m_link(link), m_encoding(encoding)
 {
     m_voice = QObject::connect(&link, &StationLink::voiceReceived,
                                [this](const qint16 *samples, int count) { received(samples, count); });
@@ -22,6 +23,8 @@ LinkAudio::~LinkAudio()
 {
     QObject::disconnect(m_voice);
     QObject::disconnect(m_talking);
+    if (m_encoding)
+        m_encoding->leave(m_link);
 }
 
 int LinkAudio::writeSamples(const float *samples, int count)
@@ -42,12 +45,17 @@ void LinkAudio::flushSamples()
         std::fill(m_packet.begin() + m_filled, m_packet.end(), qint16(0));
         sendPacket();
     }
+    if (m_encoding)
+        m_encoding->leave(m_link);
     sourceAllSamplesFlushed();
 }
 
 void LinkAudio::sendPacket()
 {
-    m_link.sendVoice(m_packet.data());
+    if (m_encoding)
+        m_encoding->send(m_link, m_packet.data());
+    else
+        m_link.sendVoice(m_packet.data());
     m_filled = 0;
 }
 

@@ -225,7 +225,7 @@ void StationLinks::linkStateChanged(quint32 key, StationLink *station_link, Stat
         link.up = true;
         const bool speex = station_link->sendingPayloadType() == PayloadSpeex;
         if (m_audio != nullptr) {
-            link.audio = std::make_unique<LinkAudio>(*station_link);
+            link.audio = std::make_unique<LinkAudio>(*station_link, &m_encoding);
             m_audio->addLink(link.audio.get(), link.audio.get());
         }
         Q_EMIT logLine(QStringLiteral("linked with %1 (sound in %2)")

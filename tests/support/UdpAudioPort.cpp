@@ -59,11 +59,36 @@ void UdpAudioPort::readAll()
 {
     while (m_socket.hasPendingDatagrams()) {
         const QByteArray data = m_socket.receiveDatagram().data();
+        const qint64 now = QDeadlineTimer::current().deadline();
         if (m_received.empty())
-            m_firstArrivalMs = QDeadlineTimer::current().deadline();
+            m_firstArrivalMs = now;
+        m_arrivalsMs.push_back(now);
         const auto *samples = reinterpret_cast<const int16_t *>(data.constData());
         m_received.insert(m_received.end(), samples, samples + data.size() / qsizetype(sizeof(int16_t)));
     }
+}
+
+int UdpAudioPort::pauses() const
+{
+    // How far each datagram is behind a steady stream of one block per block's time since
+    // the first. A reader held up for a while (this test process, on a busy machine) sees
+    // datagrams late and then all at once: the stream has not fallen behind, and the least
+    // lag over the next few datagrams stays put. A device that ran dry and waited sends
+    // everything after later: that least lag rises for good.
+    const double blockMs = 1000.0 * BlockFrames / SampleRate;
+    constexpr size_t Window = 8;
+    const size_t n = m_arrivalsMs.size();
+    std::vector<double> lag(n);
+    for (size_t i = 0; i < n; ++i)
+        lag[i] = double(m_arrivalsMs[i] - m_arrivalsMs.front()) - double(i) * blockMs;
+    int count = 0;
+    double before = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const double least = *std::min_element(lag.begin() + i, lag.begin() + std::min(n, i + Window));
+        count += i > 0 && least - before > blockMs / 2;
+        before = least;
+    }
+    return count;
 }
 
 std::vector<float> UdpAudioPort::received(int channel) const

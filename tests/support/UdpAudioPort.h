@@ -54,7 +54,16 @@ public:
 
     // What arrived on `channel`, in order, as samples in -1..1; clear() forgets it.
     std::vector<float> received(int channel = 0) const;
-    void clear() { m_received.clear(); }
+    void clear()
+    {
+        m_received.clear();
+        m_arrivalsMs.clear();
+    }
+    // When each datagram since clear() arrived (monotonic milliseconds), and how many
+    // times the stream paused: fell more than half a block behind its schedule for good,
+    // i.e. the device ran dry and waited for sound.
+    const std::vector<qint64> &arrivalsMs() const { return m_arrivalsMs; }
+    int pauses() const;
 
     // When the last send() began and when the first datagram since clear() arrived
     // (QDeadlineTimer-style monotonic milliseconds; 0: not yet).
@@ -70,6 +79,7 @@ private:
 
     QUdpSocket m_socket;
     std::vector<int16_t> m_received;
+    std::vector<qint64> m_arrivalsMs;
     std::vector<int16_t> m_sendFrames;
     size_t m_sendNext = 0;  // frames sent
     QHostAddress m_sendAddress;

@@ -15,6 +15,10 @@ void Downsampler::flushSamples()
     // something more is written; at the end of a stream nothing is, and the flush would
     // wait for ever. Resuming output sends that sample and lets the flush go on.
     AudioProcessor::resumeOutput();
+    // The next transmission starts from silence, whatever this one ended with: links that
+    // then hear the same sound send the same samples (and can share their encoding).
+    m_fir.clear();
+    m_keepNext = false;
 }
 
 void Downsampler::processSamples(float *dest, const float *src, int count)

@@ -3,15 +3,13 @@
 // audio source and sink at 8 kHz; the conference takes the 16 kHz ends.
 //
 // Received audio comes in packets of four 20 ms frames, written at once whether or not the
-// next stage has room, so it first goes into a FIFO. The FIFO holds back the start of each
-// talk spurt until a packet and a frame (100 ms) are in, so a packet that arrives up to
-// 20 ms late does not leave a gap in the sound.
+// next stage has room, so it first goes into the link's receive buffer, which holds back
+// the start of each talk spurt only as long as the link's jitter needs (JitterBuffer).
 #pragma once
 
 #include "node/audio/Downsampler.h"
+#include "node/audio/JitterBuffer.h"
 #include "node/audio/Upsampler.h"
-
-#include <AsyncAudioFifo.h>
 
 namespace Async {
 class AudioSink;
@@ -20,9 +18,6 @@ class AudioSource;
 
 class LinkRateAdapter {
 public:
-    static constexpr int FifoSamples = 8000;    // 1 s at 8 kHz
-    static constexpr int PrebufferSamples = 800; // 100 ms at 8 kHz
-
     LinkRateAdapter(Async::AudioSource *fromLink, Async::AudioSink *toLink);
     ~LinkRateAdapter();
 
@@ -31,9 +26,10 @@ public:
 
     Async::AudioSource *received() { return &m_received; }
     Async::AudioSink *send() { return &m_send; }
+    const JitterBuffer &receiveBuffer() const { return m_buffer; }
 
 private:
-    Async::AudioFifo m_fifo;
+    JitterBuffer m_buffer;
     Upsampler m_received;
     Downsampler m_send;
 };

@@ -11,6 +11,8 @@ public:
     PolyphaseFir(const std::vector<double> &taps, int phases);
 
     void push(float sample);
+    // Forgets the inputs: the next output is as if the filter had heard only silence.
+    void clear();
     float output(int phase) const;
 
     // Multiplies one phase's taps, e.g. to give each phase of an interpolator unity gain.

@@ -194,7 +194,13 @@ bool StationLink::sendVoice(const qint16 *samples)
     const quint8 type = sendingPayloadType();
     if (!m_encoder || m_encoder->payloadType() != type)
         m_encoder = makeCodec(type);
-    return m_transport.sendAudio(m_far, AudioPacket::voice(type, m_sequence++, m_encoder->encode(samples)));
+    return sendEncodedVoice(type, m_encoder->encode(samples));
+}
+
+bool StationLink::sendEncodedVoice(quint8 payloadType, const QByteArray &payload)
+{
+    return m_state == State::Up
+           && m_transport.sendAudio(m_far, AudioPacket::voice(payloadType, m_sequence++, payload));
 }
 
 void StationLink::finish(End end)

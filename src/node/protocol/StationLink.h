@@ -81,6 +81,9 @@ public:
     bool sendChat(const QByteArray &text);
     // One packet of sound (VoiceCodec::PacketSamples at 8 kHz), while the link is up.
     bool sendVoice(const qint16 *samples);
+    // One packet already encoded in that codec (shared with other links that send the same
+    // sound); the RTP header, with this link's sequence number, is the link's own.
+    bool sendEncodedVoice(quint8 payloadType, const QByteArray &payload);
 
 Q_SIGNALS:
     void stateChanged(StationLink::State state);
