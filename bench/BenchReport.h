@@ -36,7 +36,8 @@ inline QString keyPart(const QString &name)
 {
     QString key = name.toLower();
     for (QChar &c : key)
-        if (!(c >= QLatin1Char('a') && c <= QLatin1Char('z')) && !(c >= QLatin1Char('0') && c <= QLatin1Char('9')))
+        if (!(c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            && !(c >= QLatin1Char('0') && c <= QLatin1Char('9')))
             c = QLatin1Char('_');
     return key;
 }

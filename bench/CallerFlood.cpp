@@ -35,8 +35,8 @@ CallerFlood::CallerFlood(const QStringList &addresses, const QString &prefix)
         const sockaddr_in local = socketAddress(QHostAddress(addresses[i]).toIPv4Address(), 0);
         if (::bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0)
             return;
-        m_packets.push_back(ControlPacket::sdes(QStringLiteral("%1%2").arg(prefix).arg(i).toLatin1(),
-                                                "Flood", "SPEEX"));
+        m_packets.push_back(
+            ControlPacket::sdes(QStringLiteral("%1%2").arg(prefix).arg(i).toLatin1(), "Flood", "SPEEX"));
     }
 }
 
@@ -74,7 +74,8 @@ void CallerFlood::run(quint32 node, int count, int ms)
         for (; next < until; ++next) {
             const size_t i = size_t(next) % m_sockets.size();
             if (::sendto(m_sockets[i], m_packets[i].constData(), size_t(m_packets[i].size()), 0,
-                         reinterpret_cast<const sockaddr *>(&to), sizeof to) > 0)
+                         reinterpret_cast<const sockaddr *>(&to), sizeof to)
+                > 0)
                 ++m_sent;
         }
         std::this_thread::sleep_until(begin + std::chrono::milliseconds(step));

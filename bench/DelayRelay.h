@@ -13,7 +13,8 @@
 #include <memory>
 #include <random>
 
-class DelayRelay {
+class DelayRelay
+{
 public:
     static constexpr int MostDelayMs = 30;
 
@@ -23,7 +24,8 @@ public:
     int delayed() const { return m_delayed; }
 
 private:
-    struct Side {
+    struct Side
+    {
         QHostAddress station;                              // the station this side reaches
         std::array<std::unique_ptr<QUdpSocket>, 2> ports;  // audio, control
     };

@@ -21,9 +21,9 @@ using PanelRunSettings::SeededCalls;
 namespace {
 
 constexpr int NodeButtonCount = 40;
-constexpr int ButtonWidth = 99;   // pixels at 96 DPI
+constexpr int ButtonWidth = 99;  // pixels at 96 DPI
 constexpr int ButtonHeight = 20;
-constexpr int SmallArea = 60;     // button area of the small view
+constexpr int SmallArea = 60;  // button area of the small view
 
 QString settingsFolder()
 {
@@ -58,8 +58,7 @@ PanelRun::PanelRun()
 
     m_watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (m_watch >= 0)
-        inotify_add_watch(m_watch, QFile::encodeName(settingsFolder()).constData(),
-                          IN_MOVED_TO);
+        inotify_add_watch(m_watch, QFile::encodeName(settingsFolder()).constData(), IN_MOVED_TO);
 }
 
 PanelRun::~PanelRun()
@@ -76,8 +75,8 @@ bool PanelRun::start(Display display)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     const bool onX = display == Display::X && !qEnvironmentVariableIsEmpty("DISPLAY");
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), onX ? QStringLiteral("xcb")
-                                                              : QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"),
+                       onX ? QStringLiteral("xcb") : QStringLiteral("offscreen"));
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.setStandardOutputFile(QProcess::nullDevice());
@@ -128,7 +127,8 @@ QStringList PanelRun::windowNames() const
         if (isSplash(window))
             names << QStringLiteral("[splash]");
         else
-            names << (title.isEmpty() ? QStringLiteral("[menu]") : QLatin1Char('"') + title + QLatin1Char('"'));
+            names << (title.isEmpty() ? QStringLiteral("[menu]")
+                                      : QLatin1Char('"') + title + QLatin1Char('"'));
     }
     return names;
 }
@@ -148,8 +148,8 @@ WId PanelRun::waitForWindow(const QRegularExpression &title, int timeoutMs, WId 
 
 WId PanelRun::waitForPanel(int timeoutMs) const
 {
-    return waitForWindow(QRegularExpression(QLatin1Char('^') + PanelRunSettings::PanelTitle + QLatin1Char('$')),
-                         timeoutMs);
+    return waitForWindow(
+        QRegularExpression(QLatin1Char('^') + PanelRunSettings::PanelTitle + QLatin1Char('$')), timeoutMs);
 }
 
 bool PanelRun::messageBoxShows(WId box, const QString &text) const

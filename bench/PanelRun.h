@@ -20,7 +20,8 @@ inline const QString PanelTitle = QStringLiteral("Dialboard N0CALL");
 
 }  // namespace PanelRunSettings
 
-class PanelRun {
+class PanelRun
+{
 public:
     enum class Display { X, Offscreen };
 

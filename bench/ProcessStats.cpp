@@ -46,7 +46,8 @@ ProcessStats ProcessStats::of(pid_t pid)
     const double ticks = double(sysconf(_SC_CLK_TCK));
     stats.cpuSeconds = (fields.value(11).toDouble() + fields.value(12).toDouble()) / ticks;
 
-    const QStringList threads = QDir(dir + QStringLiteral("/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    const QStringList threads =
+        QDir(dir + QStringLiteral("/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &tid : threads) {
         const QString task = dir + QStringLiteral("/task/") + tid;
         ThreadStats thread;

@@ -7,15 +7,17 @@
 #include <sys/types.h>
 #include <vector>
 
-struct ThreadStats {
+struct ThreadStats
+{
     QString name;  // "dialboard" for the panel's main thread, "QDBusConnection" for Qt's bus thread, ...
     long voluntarySwitches = 0;
 };
 
-struct ProcessStats {
-    double rssMiB = 0;         // resident set now
-    double highWaterMiB = 0;   // largest resident set so far
-    double cpuSeconds = 0;     // user + system time of all threads
+struct ProcessStats
+{
+    double rssMiB = 0;        // resident set now
+    double highWaterMiB = 0;  // largest resident set so far
+    double cpuSeconds = 0;    // user + system time of all threads
     long mainThreadSwitches = 0;
     QMap<long, ThreadStats> threads;  // by thread id
     bool valid = false;

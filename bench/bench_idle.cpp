@@ -34,7 +34,8 @@ int panelQuestions(const SimProcess &sim)
 {
     int count = 0;
     for (const QString &line : sim.calls()) {
-        if (line.startsWith(QStringLiteral("IsConnected")) && !line.startsWith(QStringLiteral("IsConnected BARE")))
+        if (line.startsWith(QStringLiteral("IsConnected"))
+            && !line.startsWith(QStringLiteral("IsConnected BARE")))
             ++count;
     }
     return count;
@@ -101,7 +102,8 @@ int main(int argc, char *argv[])
     const int seconds = app.arguments().contains(QStringLiteral("--quick")) ? 10 : 120;
     const bool withReader = app.arguments().contains(QStringLiteral("--reader"));
     const auto figure = [withReader](const char *key, double value) {
-        BenchReport::figure(withReader ? qPrintable(QStringLiteral("reader.") + QLatin1String(key)) : key, value);
+        BenchReport::figure(withReader ? qPrintable(QStringLiteral("reader.") + QLatin1String(key)) : key,
+                            value);
     };
 
     Atspi::Bus accessibilityBus;

@@ -144,7 +144,8 @@ double timePass(frmMain &w)
 // is the time the thread waited for a CPU that other programs held, or the host held
 // back the CPU it ran on (a virtual machine sharing its host is paused now and then,
 // with every program on it); the larger of the two is taken off each gap.
-class Heartbeat {
+class Heartbeat
+{
 public:
     Heartbeat()
     {
@@ -205,7 +206,8 @@ private:
 
 // Voluntary context switches of this process's threads (each a later wake-up) while
 // `run` runs, in all and by thread name.
-struct Wakeups {
+struct Wakeups
+{
     double all = 0;
     QMap<QString, double> byThread;
 };
@@ -235,7 +237,8 @@ void wakeupFigures(const char *key, const std::vector<Wakeups> &runs)
     }
     figure(qPrintable(QStringLiteral("%1.wakeups").arg(QLatin1String(key))), median(all));
     for (auto it = byThread.cbegin(); it != byThread.cend(); ++it)
-        figure(qPrintable(QStringLiteral("%1.wakeups.%2").arg(QLatin1String(key), BenchReport::keyPart(it.key()))),
+        figure(qPrintable(
+                   QStringLiteral("%1.wakeups.%2").arg(QLatin1String(key), BenchReport::keyPart(it.key()))),
                median(it.value()));
 }
 
@@ -346,7 +349,9 @@ void stallAgainstSlowServer(frmMain &w, SimProcess &sim, int passes)
         ownIdle.push_back(heartbeat.longestOwnMs());
     }
     sim.control(QStringLiteral("SetReplyDelay"), {0});
-    note(QStringLiteral("slow server: %1 passes, every call answered after %2 ms").arg(passes).arg(replyDelayMs));
+    note(QStringLiteral("slow server: %1 passes, every call answered after %2 ms")
+             .arg(passes)
+             .arg(replyDelayMs));
     figure("slow.reply_delay_ms", replyDelayMs);
     figure("slow.pass_median_ms", median(pass));
     figure("slow.stall_median_ms", median(stall));

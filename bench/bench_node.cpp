@@ -17,10 +17,10 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QTimer>
 #include <QNetworkDatagram>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include <algorithm>
@@ -31,7 +31,7 @@ namespace {
 
 const QString Block = loopbackBlock(9);
 constexpr int StartMs = 10000;
-constexpr int Strangers = 100;      // addresses calling in the burst
+constexpr int Strangers = 100;  // addresses calling in the burst
 constexpr int BurstPackets = 20000;
 constexpr int BurstMs = 4000;
 
@@ -141,8 +141,8 @@ bool watch(NodeProcess &node, LinksWatch &watcher)
 {
     return node.bus().connection().connect(
         QLatin1String(Automation::ServiceName), QLatin1String(Automation::StationPath),
-        QLatin1String(Automation::StationInterface), QLatin1String(Automation::LinksChangedSignal),
-        &watcher, SLOT(changed(QStringList)));
+        QLatin1String(Automation::StationInterface), QLatin1String(Automation::LinksChangedSignal), &watcher,
+        SLOT(changed(QStringList)));
 }
 
 // Sleeps in the event loop until done() holds, woken by each event (QTest::qWaitFor
@@ -272,15 +272,16 @@ int main(int argc, char *argv[])
     BenchReport::figure("node.rss_1_link_mib", after.rssMiB);
     BenchReport::figure("node.bare_rss_mib", bareAfter.rssMiB);
     BenchReport::figure("node.idle_seconds", seconds);
-    BenchReport::figure("node.idle_wakeups_per_s",
-                        double(ProcessStats::wakeups(before, after)) / seconds);
+    BenchReport::figure("node.idle_wakeups_per_s", double(ProcessStats::wakeups(before, after)) / seconds);
     BenchReport::figure("node.bare_idle_wakeups_per_s",
                         double(ProcessStats::wakeups(bareBefore, bareAfter)) / seconds);
     const QMap<QString, long> byThread = ProcessStats::wakeupsByThreadName(before, after);
     for (auto it = byThread.cbegin(); it != byThread.cend(); ++it)
-        BenchReport::note(QStringLiteral("idle wake-ups of thread %1: %2 in %3 s").arg(it.key()).arg(it.value()).arg(seconds));
-    BenchReport::figure("node.idle_cpu_percent",
-                        100.0 * (after.cpuSeconds - before.cpuSeconds) / seconds);
+        BenchReport::note(QStringLiteral("idle wake-ups of thread %1: %2 in %3 s")
+                              .arg(it.key())
+                              .arg(it.value())
+                              .arg(seconds));
+    BenchReport::figure("node.idle_cpu_percent", 100.0 * (after.cpuSeconds - before.cpuSeconds) / seconds);
     BenchReport::figure("node.bare_idle_cpu_percent",
                         100.0 * (bareAfter.cpuSeconds - bareBefore.cpuSeconds) / seconds);
 
@@ -303,9 +304,12 @@ int main(int argc, char *argv[])
     const ProcessStats burstAfter = ProcessStats::of(pid);
     BenchReport::note(QStringLiteral("burst: %1 packets in %2 ms; %3 and %4 calls answered; "
                                      "answers other than linked: %5 quiet, %6 in the burst")
-                          .arg(flood.sent()).arg(flood.tookMs(), 0, 'f', 0)
-                          .arg(quiet.ms.size()).arg(loud.ms.size())
-                          .arg(quiet.notLinked).arg(loud.notLinked));
+                          .arg(flood.sent())
+                          .arg(flood.tookMs(), 0, 'f', 0)
+                          .arg(quiet.ms.size())
+                          .arg(loud.ms.size())
+                          .arg(quiet.notLinked)
+                          .arg(loud.notLinked));
     BenchReport::figure("node.burst_packets", flood.sent());
     BenchReport::figure("node.burst_cpu_percent",
                         100.0 * (burstAfter.cpuSeconds - burstBefore.cpuSeconds) / burstSeconds);

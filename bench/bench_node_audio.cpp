@@ -7,8 +7,8 @@
 // continuous tone.
 //
 // Then node C, linked with A through a relay in this process that delays each audio
-// datagram by a random 0-30 ms, talks to A: a minute of continuous tone after a warm-up, counting where A's output
-// paused mid-tone (its receive buffer ran dry), and the latency of 50 bursts.
+// datagram by a random 0-30 ms, talks to A: a minute of continuous tone after a warm-up, counting where A's
+// output paused mid-tone (its receive buffer ran dry), and the latency of 50 bursts.
 #include "AudioAnalysis.h"
 #include "BenchReport.h"
 #include "DelayRelay.h"
@@ -99,7 +99,8 @@ int main(int argc, char *argv[])
                              QStringLiteral("--listed"), QStringLiteral("NODE-C,9002,") + forC.toString()};
     if (!directory.start(Block + QStringLiteral(".3"), listed))
         return 1;
-    SoundNode a(QStringLiteral("A"), Block, 1), b(QStringLiteral("B"), Block, 2), c(QStringLiteral("C"), Block, 6);
+    SoundNode a(QStringLiteral("A"), Block, 1), b(QStringLiteral("B"), Block, 2),
+        c(QStringLiteral("C"), Block, 6);
     a.node.writeConfig(a.config(QStringLiteral("NODE-A")));
     b.node.writeConfig(b.config(QStringLiteral("NODE-B")));
     c.node.writeConfig(c.config(QStringLiteral("NODE-C")));
@@ -155,8 +156,7 @@ int main(int argc, char *argv[])
     std::printf("through the relay: %d s of warm-up tone, pauses in A's output: %d\n", warmUp,
                 pausesInTone(a, c, warmUp));
     const int pauses = pausesInTone(a, c, minute);
-    std::printf("through the relay: %d s of tone, %d datagrams delayed so far\n", minute,
-                relay.delayed());
+    std::printf("through the relay: %d s of tone, %d datagrams delayed so far\n", minute, relay.delayed());
     BenchReport::figure("node.audio_jitter_seconds", minute);
     BenchReport::figure("node.audio_jitter_underruns", pauses);
     const std::vector<double> jittered = burstLatencies(a, c, bursts);

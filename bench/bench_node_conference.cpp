@@ -37,14 +37,16 @@ QString farCall(int i)
 }
 
 // A far station: its own transport on its own address, and its link with the node.
-struct FarStation {
+struct FarStation
+{
     FarStation(int i, const QHostAddress &node)
     {
         address = QHostAddress(Block + QLatin1Char('.') + QString::number(FirstFarHost + i));
         if (!transport.bind(address))
             return;
         link = std::make_unique<StationLink>(
-            transport, node, StationLink::Local{farCall(i).toLatin1(), "far", "far station " + QByteArray::number(i)},
+            transport, node,
+            StationLink::Local{farCall(i).toLatin1(), "far", "far station " + QByteArray::number(i)},
             StationLink::Timing{});
         QObject::connect(&transport, &Transport::controlReceived,
                          [this](const QHostAddress &, quint16 port, const QByteArray &datagram) {
@@ -56,9 +58,8 @@ struct FarStation {
                              if (const auto packet = AudioPacket::parse(datagram))
                                  link->audioDatagram(port, *packet);
                          });
-        QObject::connect(link.get(), &StationLink::voiceReceived, [this](const qint16 *, int count) {
-            heardSamples += count;
-        });
+        QObject::connect(link.get(), &StationLink::voiceReceived,
+                         [this](const qint16 *, int count) { heardSamples += count; });
     }
 
     QHostAddress address;
@@ -68,7 +69,8 @@ struct FarStation {
 };
 
 // The talking station's tone, one packet at a time.
-class Talker {
+class Talker
+{
 public:
     explicit Talker(StationLink &link) : m_link(link)
     {
@@ -83,7 +85,8 @@ private:
     {
         qint16 packet[VoiceCodec::PacketSamples];
         for (qint16 &sample : packet)
-            sample = qint16(std::lround(8000.0 * std::sin(2.0 * M_PI * 1000.0 * double(m_sample++) / 8000.0)));
+            sample =
+                qint16(std::lround(8000.0 * std::sin(2.0 * M_PI * 1000.0 * double(m_sample++) / 8000.0)));
         m_link.sendVoice(packet);
     }
 
@@ -103,8 +106,9 @@ int main(int argc, char *argv[])
 
     QStringList listed;
     for (int i = 0; i < MostLinks; ++i)
-        listed << QStringLiteral("--listed")
-               << QStringLiteral("%1,%2,%3.%4").arg(farCall(i)).arg(9100 + i).arg(Block).arg(FirstFarHost + i);
+        listed
+            << QStringLiteral("--listed")
+            << QStringLiteral("%1,%2,%3.%4").arg(farCall(i)).arg(9100 + i).arg(Block).arg(FirstFarHost + i);
     DirectoryProcess directory;
     if (!directory.start(Block + QStringLiteral(".3"), listed))
         return 1;

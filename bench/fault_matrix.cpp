@@ -28,7 +28,8 @@ using BenchReport::note;
 namespace {
 
 // What one scenario found.
-struct Result {
+struct Result
+{
     QStringList seen;    // what the user sees, in order
     QString lost;        // what the settings file says afterwards
     QStringList faults;  // expectations not met; none means PASS
@@ -75,7 +76,8 @@ WId waitUntilRunning(PanelRun &run, const SimProcess &sim, PanelRun::Display dis
     WId panel = 0;
     if (display == PanelRun::Display::X) {
         panel = run.waitForPanel();
-        result.expect(panel != 0, QStringLiteral("no panel titled \"%1\" within 15 s").arg(PanelRunSettings::PanelTitle));
+        result.expect(panel != 0,
+                      QStringLiteral("no panel titled \"%1\" within 15 s").arg(PanelRunSettings::PanelTitle));
     } else {
         result.expect(QTest::qWaitFor([&] { return isConnectedCalls(sim) >= 40; }, 15000),
                       QStringLiteral("no refresh pass within 15 s"));
@@ -86,15 +88,17 @@ WId waitUntilRunning(PanelRun &run, const SimProcess &sim, PanelRun::Display dis
 // How a message box's text reads in one line of the table.
 QString oneLine(const QString &text)
 {
-    return QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" / ")).replace(QLatin1Char('\n'), QStringLiteral(" / "));
+    return QString(text)
+        .replace(QStringLiteral("\r\n"), QStringLiteral(" / "))
+        .replace(QLatin1Char('\n'), QStringLiteral(" / "));
 }
 
 // Records that the box on the screen shows the text, or that it does not.
 bool recordBox(PanelRun &run, WId box, const QString &text, Result &result, const QString &when)
 {
     const bool shown = run.messageBoxShows(box, text);
-    result.seen << QStringLiteral("%1 box \"%2\"%3").arg(when, oneLine(text),
-                                                     shown ? QString() : QStringLiteral(" NOT shown as such"));
+    result.seen << QStringLiteral("%1 box \"%2\"%3")
+                       .arg(when, oneLine(text), shown ? QString() : QStringLiteral(" NOT shown as such"));
     return shown;
 }
 
@@ -146,8 +150,9 @@ void expectSavedOnce(PanelRun &run, Result &result, const QHash<int, QString> &c
     result.expect(run.exitedWith(0), QStringLiteral("no clean exit"));
     const QString missing = run.missingFromSaved(calls);
     const int saves = run.saves() - savesBefore;
-    result.lost = missing.isEmpty() ? QStringLiteral("nothing: 45 keys, calls kept, %1 save(s) at exit").arg(saves)
-                                    : missing;
+    result.lost = missing.isEmpty()
+                      ? QStringLiteral("nothing: 45 keys, calls kept, %1 save(s) at exit").arg(saves)
+                      : missing;
     result.expect(missing.isEmpty(), QStringLiteral("settings not saved in full"));
     result.expect(saves == 1, QStringLiteral("%1 saves at shutdown, not 1").arg(saves));
 }
@@ -226,12 +231,14 @@ qint64 toggleViewLarge(PanelRun &run, WId panel)
 }
 
 // Every call to IsConnected as the bus carries it.
-class IsConnectedWatch {
+class IsConnectedWatch
+{
 public:
     IsConnectedWatch()
     {
-        m_monitor.start(QStringLiteral("dbus-monitor"),
-                        {QStringLiteral("--session"), QStringLiteral("type='method_call',member='IsConnected'")});
+        m_monitor.start(
+            QStringLiteral("dbus-monitor"),
+            {QStringLiteral("--session"), QStringLiteral("type='method_call',member='IsConnected'")});
         m_monitor.waitForStarted(5000);
         m_monitor.waitForReadyRead(3000);  // its own NameAcquired
         m_monitor.readAllStandardOutput();
@@ -287,7 +294,8 @@ Result hungWhileRunning()
         worst = ms < 0 ? 99999 : std::max(worst, ms);
     }
     const QImage during = run.buttonArea(panel);
-    result.seen << QStringLiteral("View Large/Small picked as a pass stalled: %1").arg(took.join(QStringLiteral(", ")));
+    result.seen << QStringLiteral("View Large/Small picked as a pass stalled: %1")
+                       .arg(took.join(QStringLiteral(", ")));
     result.seen << QStringLiteral("captions %1; windows: %2")
                        .arg(during == before ? QStringLiteral("unchanged") : QStringLiteral("CHANGED"),
                             run.windowNames().join(QStringLiteral(", ")));
@@ -318,8 +326,8 @@ Result dyingMidPass()
     const bool midPass = watch.waitForCall(6000);
     sim.process().kill();
     sim.process().waitForFinished(3000);
-    result.seen << QStringLiteral("stand-in killed %1").arg(midPass ? QStringLiteral("during a pass")
-                                                                     : QStringLiteral("(no pass seen)"));
+    result.seen << QStringLiteral("stand-in killed %1")
+                       .arg(midPass ? QStringLiteral("during a pass") : QStringLiteral("(no pass seen)"));
     QTest::qWait(11000);  // two more passes against no server
     const QImage after = run.buttonArea(panel);
     const QStringList windows = run.windowNames();
@@ -409,8 +417,8 @@ Result spoofedClosing()
     QDBusConnection::sessionBus().send(closing);
     QTest::qWait(2000);
     result.seen << QStringLiteral("broadcast and targeted (%1) spoofs: panel %2")
-                       .arg(panelName, run.isRunning() ? QStringLiteral("still running")
-                                                       : QStringLiteral("ENDED"));
+                       .arg(panelName,
+                            run.isRunning() ? QStringLiteral("still running") : QStringLiteral("ENDED"));
     result.expect(!panelName.isEmpty(), QStringLiteral("panel's bus name not found"));
     result.expect(run.isRunning(), QStringLiteral("a spoofed Closing ended the panel"));
     if (!run.isRunning()) {
@@ -489,7 +497,11 @@ Result editThenClosing()
     const WId panel = waitUntilRunning(run, sim, PanelRun::Display::X, result);
     if (!panel || !editCall(run, panel, 1, QStringLiteral("k9xyz "), true, result))
         return result;
-    const bool saved = QTest::qWaitFor([&] { return run.missingFromSaved({{1, QStringLiteral("K9XYZ")}}).isEmpty(); }, 2000);
+    const bool saved = QTest::qWaitFor(
+        [&] {
+            return run.missingFromSaved({{1, QStringLiteral("K9XYZ")}}).isEmpty();
+        },
+        2000);
     result.seen << QStringLiteral("button 1 edited to \"k9xyz \" + Enter: %1, %2 save(s), windows: %3")
                        .arg(saved ? QStringLiteral("file has K9XYZ") : QStringLiteral("file NOT updated"))
                        .arg(run.saves())
@@ -557,7 +569,8 @@ Result closingWithMessageBoxOpen()
                   QStringLiteral("report of the failed save not shown"));
     sim.control(QStringLiteral("EmitClosing"));
     QTest::qWait(1500);
-    result.seen << QStringLiteral("Closing; 1.5 s later windows: %1").arg(run.windowNames().join(QStringLiteral(", ")));
+    result.seen << QStringLiteral("Closing; 1.5 s later windows: %1")
+                       .arg(run.windowNames().join(QStringLiteral(", ")));
     // Answer whatever boxes are up, newest first, until the program ends.
     for (int answered = 0; run.isRunning() && answered < 3; ++answered) {
         WId box = run.waitForWindow(MessageBoxTitle, 1000, firstBox);
@@ -577,14 +590,16 @@ Result closingWithMessageBoxOpen()
 
     QFile::remove(folder);
     QDir().rename(folder + QStringLiteral(".aside"), folder);
-    result.lost = run.settingsUntouched()
-                      ? QStringLiteral("the edit K9NEW, which the disk refused (reported twice); seeded file intact")
-                      : QStringLiteral("seeded settings file DAMAGED");
+    result.lost =
+        run.settingsUntouched()
+            ? QStringLiteral("the edit K9NEW, which the disk refused (reported twice); seeded file intact")
+            : QStringLiteral("seeded settings file DAMAGED");
     result.expect(run.settingsUntouched(), QStringLiteral("seeded settings file changed"));
     return result;
 }
 
-struct Scenario {
+struct Scenario
+{
     const char *name;
     bool needsDisplay;
     Result (*run)();
@@ -668,11 +683,11 @@ int main(int argc, char *argv[])
             result.skipped = true;
         else
             result = scenario.run();
-        const QString verdict = result.skipped ? QStringLiteral("SKIP (no display)")
+        const QString verdict = result.skipped            ? QStringLiteral("SKIP (no display)")
                                 : result.faults.isEmpty() ? QStringLiteral("PASS")
                                                           : QStringLiteral("FAIL");
-        QString seen = result.seen.join(QStringLiteral("; ")).replace(TestEnvironment::configHome(),
-                                                                      QStringLiteral("$XDG_CONFIG_HOME"));
+        QString seen = result.seen.join(QStringLiteral("; "))
+                           .replace(TestEnvironment::configHome(), QStringLiteral("$XDG_CONFIG_HOME"));
         if (!result.faults.isEmpty())
             seen += QStringLiteral(" -- FAULT: ") + result.faults.join(QStringLiteral("; "));
         note(QStringLiteral("  %1 in %2: %3").arg(verdict, seconds(clock.elapsed()), seen));
@@ -682,8 +697,8 @@ int main(int argc, char *argv[])
     }
 
     std::printf("\n");
-    printRow({QStringLiteral("scenario"), QStringLiteral("what the user sees"),
-              QStringLiteral("lost"), QStringLiteral("verdict")});
+    printRow({QStringLiteral("scenario"), QStringLiteral("what the user sees"), QStringLiteral("lost"),
+              QStringLiteral("verdict")});
     std::printf("%s\n", qPrintable(QString(150, QLatin1Char('-'))));
     for (const QStringList &row : std::as_const(rows)) {
         printRow(row);

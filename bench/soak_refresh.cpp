@@ -33,10 +33,16 @@ constexpr int CallCount = frmMain::NodeButtonCount;
 // Ordinary calls and awkward ones; some appear twice, two entries are empty.
 std::array<QString, CallCount> soakCalls()
 {
-    const QStringList awkward = {QString(), QStringLiteral(" "), QStringLiteral("&"),
-                                 QStringLiteral("*LEAD"), QStringLiteral("ÆØÅ-Ünïcode"),
-                                 QStringLiteral("a\"quote'"), QString(300, QLatin1Char('X')),
-                                 QStringLiteral("W1AW"), QStringLiteral("w1aw "), QString()};
+    const QStringList awkward = {QString(),
+                                 QStringLiteral(" "),
+                                 QStringLiteral("&"),
+                                 QStringLiteral("*LEAD"),
+                                 QStringLiteral("ÆØÅ-Ünïcode"),
+                                 QStringLiteral("a\"quote'"),
+                                 QString(300, QLatin1Char('X')),
+                                 QStringLiteral("W1AW"),
+                                 QStringLiteral("w1aw "),
+                                 QString()};
     std::array<QString, CallCount> calls;
     for (int i = 0; i < CallCount; ++i)
         calls[i] = i < awkward.size() ? awkward[i] : QStringLiteral("K%1XYZ").arg(i % 25);
@@ -105,7 +111,9 @@ int main(int argc, char *argv[])
             const QString expected = linked.value(call) ? QLatin1Char('*') + call : call;
             if (w.caption(i) != expected && ++failures <= 5)
                 note(QStringLiteral("pass %1: button %2 shows \"%3\", expected \"%4\"")
-                         .arg(pass).arg(i).arg(w.caption(i).left(40), expected.left(40)));
+                         .arg(pass)
+                         .arg(i)
+                         .arg(w.caption(i).left(40), expected.left(40)));
         }
         if (pass % CheckEvery == 0) {
             qsizetype asked = 0;
@@ -113,7 +121,9 @@ int main(int argc, char *argv[])
                 asked += line.startsWith(QStringLiteral("IsConnected ")) ? 1 : 0;
             if (asked != qsizetype(CheckEvery) * CallCount && ++failures <= 5)
                 note(QStringLiteral("passes up to %1: the server saw %2 questions, not %3")
-                         .arg(pass).arg(asked).arg(CheckEvery * CallCount));
+                         .arg(pass)
+                         .arg(asked)
+                         .arg(CheckEvery * CallCount));
             sim.clearCalls();
             const double rss = rssMiB();
             if (pass % std::max(CheckEvery, passes / 10) == 0)
@@ -131,7 +141,8 @@ int main(int argc, char *argv[])
     figure("soak.rss_warm_mib", warmRss);
     figure("soak.rss_end_mib", endRss);
     figure("soak.rss_growth_mib", std::max(peakRss, endRss) - warmRss);
-    const bool ok = failures == 0 && host.endings.isEmpty() && std::max(peakRss, endRss) - warmRss <= AllowedGrowthMiB;
+    const bool ok =
+        failures == 0 && host.endings.isEmpty() && std::max(peakRss, endRss) - warmRss <= AllowedGrowthMiB;
     note(ok ? QStringLiteral("soak passed") : QStringLiteral("soak FAILED"));
     return ok ? EXIT_SUCCESS : EXIT_FAILURE;
 }

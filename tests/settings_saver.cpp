@@ -15,9 +15,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const int milliseconds = QCoreApplication::arguments().value(1).toInt();
     const QString tag = QCoreApplication::arguments().value(2);
-    const QStringList keys = {QStringLiteral("ScrnTop"), QStringLiteral("ScrnLeft"),
-                              QStringLiteral("OnTop"), QStringLiteral("ViewLarge"),
-                              QStringLiteral("ViewSmall")};
+    const QStringList keys = {QStringLiteral("ScrnTop"), QStringLiteral("ScrnLeft"), QStringLiteral("OnTop"),
+                              QStringLiteral("ViewLarge"), QStringLiteral("ViewSmall")};
     int n = 0;
     try {
         QElapsedTimer clock;

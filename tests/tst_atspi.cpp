@@ -18,7 +18,8 @@ constexpr int ButtonHeight = 20;
 
 }  // namespace
 
-class tst_atspi : public QObject {
+class tst_atspi : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
@@ -67,9 +68,13 @@ void tst_atspi::initTestCase()
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 
-    QVERIFY2(QTest::qWaitFor([this] { return !(m_application = m_reader->application(QCoreApplication::applicationPid())).isNull(); },
-                             10000),
-             "the test's application never appeared on the accessibility bus");
+    QVERIFY2(
+        QTest::qWaitFor(
+            [this] {
+                return !(m_application = m_reader->application(QCoreApplication::applicationPid())).isNull();
+            },
+            10000),
+        "the test's application never appeared on the accessibility bus");
 }
 
 void tst_atspi::cleanupTestCase()
@@ -124,12 +129,13 @@ void tst_atspi::linkStateIsDescribedAndChecked()
     // The far end links W1AW and the refresh marks it: a reader listening hears it, and
     // sees it checked.
     Atspi::EventLog heard;
-    QVERIFY(m_reader->listen({QStringLiteral("object:state-changed"), QStringLiteral("object:property-change")},
-                             &heard));
+    QVERIFY(m_reader->listen(
+        {QStringLiteral("object:state-changed"), QStringLiteral("object:property-change")}, &heard));
     QTest::qWait(200);  // the application learns that someone listens
     button(0)->setLinked(true);
     QTRY_VERIFY(heard.has(unlinked.path, QStringLiteral("StateChanged"), QStringLiteral("checked"), 1));
-    QTRY_VERIFY(heard.has(unlinked.path, QStringLiteral("PropertyChange"), QStringLiteral("accessible-description"), 0));
+    QTRY_VERIFY(heard.has(unlinked.path, QStringLiteral("PropertyChange"),
+                          QStringLiteral("accessible-description"), 0));
     QVERIFY(m_reader->hasState(unlinked, Atspi::Checked));
     QCOMPARE(m_reader->description(unlinked), QStringLiteral("linked"));
     QCOMPARE(m_reader->name(unlinked), QStringLiteral("W1AW"));  // never "*W1AW"

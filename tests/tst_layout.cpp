@@ -25,7 +25,8 @@ QAction *item(frmMain &w, const char *name)
 
 }  // namespace
 
-class tst_layout : public QObject {
+class tst_layout : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void buttonGrid();
@@ -49,7 +50,8 @@ void tst_layout::buttonGrid()
         const int row = i < 20 ? i : 39 - i;
         const QRect twips(i < 20 ? 0 : 1500, 300 * row, 1485, 300);
         const QPushButton *b = button(w, i);
-        QCOMPARE(b->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
+        QCOMPARE(b->geometry(),
+                 QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
         const int overhang = b->geometry().right() - (b->parentWidget()->width() - 1);
         QCOMPARE(overhang > 0 ? overhang : 0, i >= 20 ? 1 : 0);
         QCOMPARE(b->font(), button(w, 0)->font());
@@ -132,8 +134,9 @@ void tst_layout::designStateOfMenuAndTimers()
     QCOMPARE(options->title(), QStringLiteral("Options"));
     QStringList seen;
     for (const QAction *action : options->actions())
-        seen << (action->isSeparator() ? QStringLiteral("-")
-                                       : action->text() + (action->isChecked() ? QStringLiteral(" [x]") : QString()));
+        seen << (action->isSeparator()
+                     ? QStringLiteral("-")
+                     : action->text() + (action->isChecked() ? QStringLiteral(" [x]") : QString()));
     QCOMPARE(seen, (QStringList{QStringLiteral("View Large"), QStringLiteral("View Small [x]"),
                                 QStringLiteral("-"), QStringLiteral("Always On Top")}));
     for (const QAction *action : options->actions()) {

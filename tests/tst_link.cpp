@@ -28,15 +28,15 @@ using namespace PanelDriver;
 namespace {
 
 // The longest time the test's own event loop went without running a 10 ms timer.
-class Heartbeat {
+class Heartbeat
+{
 public:
     Heartbeat()
     {
         m_timer.setInterval(10);
         m_timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            m_longest = std::max(m_longest, m_clock.restart());
-        });
+        QObject::connect(&m_timer, &QTimer::timeout,
+                         [this] { m_longest = std::max(m_longest, m_clock.restart()); });
         m_clock.start();
         m_timer.start();
     }
@@ -51,8 +51,7 @@ private:
 // Keeps this thread busy, without serving any event, until `clock` reads `ms`.
 void busyUntil(const QElapsedTimer &clock, qint64 ms)
 {
-    while (clock.elapsed() < ms) {
-    }
+    while (clock.elapsed() < ms) {}
 }
 
 QString settingsFile()
@@ -62,7 +61,8 @@ QString settingsFile()
 
 }  // namespace
 
-class tst_link : public QObject {
+class tst_link : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void init();
@@ -275,8 +275,8 @@ void tst_link::clickTogglesTheLinkAndFocusesTheHolder()
 
     QTest::mouseClick(button(w, 12), Qt::LeftButton);
     QCOMPARE(QApplication::focusWidget(), dummy(w));  // at once, before any answer
-    QTRY_COMPARE(sim->calls(), (QStringList{QStringLiteral("IsConnected K1ABC"),
-                                            QStringLiteral("Connect K1ABC 0")}));
+    QTRY_COMPARE(sim->calls(),
+                 (QStringList{QStringLiteral("IsConnected K1ABC"), QStringLiteral("Connect K1ABC 0")}));
     QCOMPARE(w.caption(12), QString());  // the refresh shows the link, not the click
     QCOMPARE(ended.count(), 0);
 
@@ -284,8 +284,8 @@ void tst_link::clickTogglesTheLinkAndFocusesTheHolder()
     sim->clearCalls();
     button(w, 12)->setFocus();
     QTest::keyClick(button(w, 12), Qt::Key_Space);
-    QTRY_COMPARE(sim->calls(), (QStringList{QStringLiteral("IsConnected K1ABC"),
-                                            QStringLiteral("Disconnect K1ABC")}));
+    QTRY_COMPARE(sim->calls(),
+                 (QStringList{QStringLiteral("IsConnected K1ABC"), QStringLiteral("Disconnect K1ABC")}));
     QCOMPARE(QApplication::focusWidget(), dummy(w));
 
     // An unassigned button passes the empty call like any other.
@@ -307,8 +307,9 @@ void tst_link::quickClicksAreServedInOrder()
     QTest::mouseClick(button(w, 4), Qt::LeftButton);
     QTest::mouseClick(button(w, 4), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(sim->calls().size(), 4, 3000);
-    QCOMPARE(sim->calls(), (QStringList{QStringLiteral("IsConnected W1AW"), QStringLiteral("Connect W1AW 0"),
-                                        QStringLiteral("IsConnected W1AW"), QStringLiteral("Disconnect W1AW")}));
+    QCOMPARE(sim->calls(),
+             (QStringList{QStringLiteral("IsConnected W1AW"), QStringLiteral("Connect W1AW 0"),
+                          QStringLiteral("IsConnected W1AW"), QStringLiteral("Disconnect W1AW")}));
 }
 
 void tst_link::clickThatFailsStillMovesTheFocus()
@@ -360,7 +361,8 @@ void tst_link::heldEnterClicksOnceAndWaitingClicksAreBounded()
         press(true);
     QTRY_COMPARE(sim->calls().size(), 2);
     QTest::qWait(200);
-    QCOMPARE(sim->calls(), (QStringList{QStringLiteral("IsConnected W1AW"), QStringLiteral("Connect W1AW 0")}));
+    QCOMPARE(sim->calls(),
+             (QStringList{QStringLiteral("IsConnected W1AW"), QStringLiteral("Connect W1AW 0")}));
 
     sim->clearCalls();
     for (int i = 0; i < 100; ++i)
@@ -371,7 +373,8 @@ void tst_link::heldEnterClicksOnceAndWaitingClicksAreBounded()
     QCOMPARE(calls.size(), 2 * 65);
     for (int i = 0; i < 65; ++i) {
         QCOMPARE(calls[2 * i], QStringLiteral("IsConnected W1AW"));
-        QCOMPARE(calls[2 * i + 1], i % 2 ? QStringLiteral("Connect W1AW 0") : QStringLiteral("Disconnect W1AW"));
+        QCOMPARE(calls[2 * i + 1],
+                 i % 2 ? QStringLiteral("Connect W1AW 0") : QStringLiteral("Disconnect W1AW"));
     }
 }
 
@@ -394,7 +397,8 @@ void tst_link::answerDueWithItsTimeOutIsNotActedOn()
     stall.setSingleShot(true);
     stall.setTimerType(Qt::PreciseTimer);
     stall.setInterval(Automation::CallTimeoutMs - 100);
-    connect(&stall, &QTimer::timeout, [&sinceClick] { busyUntil(sinceClick, Automation::CallTimeoutMs + 600); });
+    connect(&stall, &QTimer::timeout,
+            [&sinceClick] { busyUntil(sinceClick, Automation::CallTimeoutMs + 600); });
     stall.start();
     sinceClick.start();
     QTest::mouseClick(button(w, 6), Qt::LeftButton);
@@ -406,8 +410,9 @@ void tst_link::answerDueWithItsTimeOutIsNotActedOn()
     QTest::mouseClick(button(w, 7), Qt::LeftButton);
     QTRY_COMPARE(sim->calls().size(), 3);
     QTest::qWait(100);
-    QCOMPARE(sim->calls(), (QStringList{QStringLiteral("IsConnected W1AW"), QStringLiteral("IsConnected K1ABC"),
-                                        QStringLiteral("Connect K1ABC 0")}));
+    QCOMPARE(sim->calls(),
+             (QStringList{QStringLiteral("IsConnected W1AW"), QStringLiteral("IsConnected K1ABC"),
+                          QStringLiteral("Connect K1ABC 0")}));
 }
 
 void tst_link::closingFromTheServerClosesThePanel()
@@ -427,10 +432,10 @@ void tst_link::closingFromAnotherSenderIsIgnored()
     QVERIFY(load(w));
     w.show();
     QSignalSpy closing(w.findChild<EchoLinkApplication *>(), &EchoLinkApplication::Closing);
-    const QDBusMessage spoof = QDBusMessage::createSignal(
-        QString::fromLatin1(Automation::ApplicationPath),
-        QString::fromLatin1(Automation::ApplicationInterface),
-        QString::fromLatin1(Automation::ClosingSignal));
+    const QDBusMessage spoof =
+        QDBusMessage::createSignal(QString::fromLatin1(Automation::ApplicationPath),
+                                   QString::fromLatin1(Automation::ApplicationInterface),
+                                   QString::fromLatin1(Automation::ClosingSignal));
     QVERIFY(QDBusConnection::sessionBus().send(spoof));
     // A round trip to the server makes sure the bus has delivered the signal by now.
     sim->calls();

@@ -56,7 +56,8 @@ QString storedCall(int index)
 
 }  // namespace
 
-class tst_loadbutton : public QObject {
+class tst_loadbutton : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void init();
@@ -232,9 +233,8 @@ void tst_loadbutton::linkMarkReturnsAtTheNextRefresh()
     QVERIFY(refresh(w));
     QCOMPARE(w.caption(9), QStringLiteral("*W1AW"));
     w.show();
-    QVERIFY(editButton(w, 9, [](frmLoadButtons *dialog) {
-        QTest::keyClick(tbCall(dialog), Qt::Key_Return);
-    }));
+    QVERIFY(
+        editButton(w, 9, [](frmLoadButtons *dialog) { QTest::keyClick(tbCall(dialog), Qt::Key_Return); }));
     QCOMPARE(w.caption(9), QStringLiteral("W1AW"));
     QVERIFY(refresh(w));
     QCOMPARE(w.caption(9), QStringLiteral("*W1AW"));
@@ -342,8 +342,7 @@ void tst_loadbutton::closingWhileOpenShutsDownWithoutCommitting()
     QVERIFY(editButton(w, 4, [&](frmLoadButtons *dialog) {
         QTest::keyClicks(tbCall(dialog), QStringLiteral("k1abc"));
         sim.control(QStringLiteral("EmitClosing"));
-        closedByEchoLink = QTest::qWaitFor([dialog] { return !dialog->isVisible(); }, 3000)
-                           || w.hasEnded();
+        closedByEchoLink = QTest::qWaitFor([dialog] { return !dialog->isVisible(); }, 3000) || w.hasEnded();
     }));
     QVERIFY(closedByEchoLink);
     QVERIFY(w.hasEnded());

@@ -19,7 +19,8 @@ QAccessibleInterface *accessible(NodeButton &button)
 
 }  // namespace
 
-class tst_nodebutton : public QObject {
+class tst_nodebutton : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void captionShowsCallMarkAndAmpersand();
@@ -154,7 +155,7 @@ void tst_nodebutton::linkedLooksDifferentFromSameCaptionUnlinked()
     linked.setLinked(true);
     imitation.setCall(QStringLiteral("*W1AW"));
     for (NodeButton *button : {&linked, &imitation})
-        button->setFocusPolicy(Qt::NoFocus);  // no focus frame on either
+        button->setFocusPolicy(Qt::NoFocus);               // no focus frame on either
     QCursor::setPos(window.mapToGlobal(QPoint(100, 30)));  // and neither hovered
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));

@@ -29,7 +29,8 @@ bool stackedAbove(const QWidget &upper, const QWidget &lower)
 }
 
 // Counts what would show a window being hidden, unmapped or re-created.
-class WindowWatch : public QObject {
+class WindowWatch : public QObject
+{
 public:
     explicit WindowWatch(QWidget *w)
     {
@@ -56,7 +57,8 @@ protected:
 
 using namespace PanelDriver;
 
-class tst_ontop : public QObject {
+class tst_ontop : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void init();
@@ -183,17 +185,16 @@ void tst_ontop::ticksNeverUnmapOrRecreateTheWindow()
 void tst_ontop::userCannotResize()
 {
     showPanel();
-    const QStringList actions = X11Probe::property(w->winId(), QStringLiteral("_NET_WM_ALLOWED_ACTIONS"))
-                                    .split(QStringLiteral(", "));
+    const QStringList actions =
+        X11Probe::property(w->winId(), QStringLiteral("_NET_WM_ALLOWED_ACTIONS")).split(QStringLiteral(", "));
     QVERIFY2(!actions.isEmpty() && !actions.first().isEmpty(), "no allowed actions published");
     QVERIFY(!actions.contains(QStringLiteral("_NET_WM_ACTION_RESIZE")));
     QVERIFY(!actions.contains(QStringLiteral("_NET_WM_ACTION_MAXIMIZE_VERT")));
     QVERIFY(actions.contains(QStringLiteral("_NET_WM_ACTION_MINIMIZE")));
 
     const QRect before = X11Probe::frameGeometry(w->winId());
-    QProcess::execute(QStringLiteral("xdotool"),
-                      {QStringLiteral("windowsize"), QString::number(w->winId()),
-                       QStringLiteral("600"), QStringLiteral("700")});
+    QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("windowsize"), QString::number(w->winId()),
+                                                  QStringLiteral("600"), QStringLiteral("700")});
     QTest::qWait(300);
     QCOMPARE(X11Probe::frameGeometry(w->winId()).size(), before.size());
     QCOMPARE(w->size(), QSize(2970 / 15, w->height()));
@@ -222,7 +223,6 @@ void tst_ontop::viewChangeKeepsPositionAndWidth()
     QVERIFY(menuItem(*w, "mnuViewLarge")->isChecked() && !menuItem(*w, "mnuViewSmall")->isChecked());
     QTRY_COMPARE(X11Probe::frameGeometry(w->winId()), large);
 }
-
 
 // While the Load Button dialog is open the panel is out of the always-on-top band and its
 // timer is off; the first tick after the dialog closes puts it back.

@@ -26,8 +26,8 @@ int runUntilKilled(int argc, char *argv[])
     const QDBusReply<uint> bus =
         QDBusConnection::sessionBus().interface()->servicePid(QStringLiteral("org.freedesktop.DBus"));
     QProcess shell;
-    shell.start(QStringLiteral("sh"), {QStringLiteral("-c"),
-                                       QStringLiteral("sleep 600 </dev/null >/dev/null 2>&1 & echo $!")});
+    shell.start(QStringLiteral("sh"),
+                {QStringLiteral("-c"), QStringLiteral("sleep 600 </dev/null >/dev/null 2>&1 & echo $!")});
     if (!bus.isValid() || !shell.waitForFinished(10000))
         return EXIT_FAILURE;
     const QByteArray orphan = shell.readAllStandardOutput().trimmed();
@@ -49,7 +49,8 @@ bool running(qint64 pid)
 
 }  // namespace
 
-class tst_processgroup : public QObject {
+class tst_processgroup : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void processesEndWithAKilledTest();
@@ -60,7 +61,8 @@ void tst_processgroup::processesEndWithAKilledTest()
     QProcess test;
     test.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     test.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(KilledTestArgument)});
-    QVERIFY(QTest::qWaitFor([&] { return test.canReadLine() || test.state() == QProcess::NotRunning; }, 20000));
+    QVERIFY(
+        QTest::qWaitFor([&] { return test.canReadLine() || test.state() == QProcess::NotRunning; }, 20000));
     const QStringList pids = QString::fromLatin1(test.readLine()).split(QLatin1Char(' '));
     QCOMPARE(pids.size(), 2);
     const qint64 bus = pids.at(0).toLongLong();

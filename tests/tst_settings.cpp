@@ -83,7 +83,8 @@ int areaFor(int windowTwips)
 
 }  // namespace
 
-class tst_settings : public QObject {
+class tst_settings : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void init();
@@ -173,26 +174,45 @@ void tst_settings::numberFromText_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<float>("expected");
-    QTest::newRow("2400") << "C" << "2400" << true << 2400.0f;
-    QTest::newRow("-1200") << "C" << "-1200" << true << -1200.0f;
-    QTest::newRow("1e3") << "C" << "1e3" << true << 1000.0f;
-    QTest::newRow(" 7 ") << "C" << " 7 " << true << 7.0f;
-    QTest::newRow("12.5") << "C" << "12.5" << true << 12.5f;
-    QTest::newRow("12,5 in German") << "de_DE" << "12,5" << true << 12.5f;
-    QTest::newRow("0.125 in German") << "de_DE" << "0.125" << true << 0.125f;
-    QTest::newRow("1.250,5 in German") << "de_DE" << "1.250,5" << true << 1250.5f;
-    QTest::newRow("12.5 in German") << "de_DE" << "12.5" << true << 12.5f;
-    QTest::newRow("0.125 in German") << "de_DE" << "0.125" << true << 0.125f;
-    QTest::newRow("1.250,5 in German") << "de_DE" << "1.250,5" << true << 1250.5f;
-    QTest::newRow("1,500 in English") << "en_US" << "1,500" << true << 1500.0f;
-    QTest::newRow("3e38") << "C" << "3e38" << true << 3e38f;
-    QTest::newRow("empty") << "C" << "" << false << 0.0f;
-    QTest::newRow("yes") << "C" << "yes" << false << 0.0f;
-    QTest::newRow("NaN") << "C" << "NaN" << false << 0.0f;
-    QTest::newRow("inf") << "C" << "inf" << false << 0.0f;
-    QTest::newRow("1e39 beyond single") << "C" << "1e39" << false << 0.0f;
+    QTest::newRow("2400") << "C"
+                          << "2400" << true << 2400.0f;
+    QTest::newRow("-1200") << "C"
+                           << "-1200" << true << -1200.0f;
+    QTest::newRow("1e3") << "C"
+                         << "1e3" << true << 1000.0f;
+    QTest::newRow(" 7 ") << "C"
+                         << " 7 " << true << 7.0f;
+    QTest::newRow("12.5") << "C"
+                          << "12.5" << true << 12.5f;
+    QTest::newRow("12,5 in German") << "de_DE"
+                                    << "12,5" << true << 12.5f;
+    QTest::newRow("0.125 in German") << "de_DE"
+                                     << "0.125" << true << 0.125f;
+    QTest::newRow("1.250,5 in German") << "de_DE"
+                                       << "1.250,5" << true << 1250.5f;
+    QTest::newRow("12.5 in German") << "de_DE"
+                                    << "12.5" << true << 12.5f;
+    QTest::newRow("0.125 in German") << "de_DE"
+                                     << "0.125" << true << 0.125f;
+    QTest::newRow("1.250,5 in German") << "de_DE"
+                                       << "1.250,5" << true << 1250.5f;
+    QTest::newRow("1,500 in English") << "en_US"
+                                      << "1,500" << true << 1500.0f;
+    QTest::newRow("3e38") << "C"
+                          << "3e38" << true << 3e38f;
+    QTest::newRow("empty") << "C"
+                           << "" << false << 0.0f;
+    QTest::newRow("yes") << "C"
+                         << "yes" << false << 0.0f;
+    QTest::newRow("NaN") << "C"
+                         << "NaN" << false << 0.0f;
+    QTest::newRow("inf") << "C"
+                         << "inf" << false << 0.0f;
+    QTest::newRow("1e39 beyond single") << "C"
+                                        << "1e39" << false << 0.0f;
     QTest::newRow("99 digits") << "C" << QString(99, QLatin1Char('9')) << false << 0.0f;
-    QTest::newRow("12abc") << "C" << "12abc" << false << 0.0f;
+    QTest::newRow("12abc") << "C"
+                           << "12abc" << false << 0.0f;
 }
 
 void tst_settings::numberFromText()
@@ -258,31 +278,32 @@ void tst_settings::load_data()
         return QByteArray("[Settings]\nScrnTop=") + top + "\nScrnLeft=" + left + "\nOnTop=" + onTop
                + "\nViewLarge=" + large + "\nViewSmall=" + small + "\n";
     };
-    QTest::newRow("all applied") << keys("2400", "-1200", "True", "True", "False")
-                                 << QPoint(-80, 160) << true << true << false << 6645;
-    QTest::newRow("every key empty") << keys("", "", "", "", "") << StartPos << false << false
-                                     << true << 1545;
-    QTest::newRow("every key garbage") << keys("abc", "x1", "maybe", "yes", "no") << StartPos
-                                       << false << false << true << 1545;
+    QTest::newRow("all applied") << keys("2400", "-1200", "True", "True", "False") << QPoint(-80, 160) << true
+                                 << true << false << 6645;
+    QTest::newRow("every key empty") << keys("", "", "", "", "") << StartPos << false << false << true
+                                     << 1545;
+    QTest::newRow("every key garbage")
+        << keys("abc", "x1", "maybe", "yes", "no") << StartPos << false << false << true << 1545;
     QTest::newRow("ScrnTop garbage, the rest applied")
         << keys("top", "1500", "1", "TRUE", "0") << QPoint(100, 200) << true << true << false << 6645;
-    QTest::newRow("position out of range skipped") << keys("1e30", "1500", "", "", "")
-                                                   << QPoint(100, 200) << false << false << true << 1545;
+    QTest::newRow("position out of range skipped")
+        << keys("1e30", "1500", "", "", "") << QPoint(100, 200) << false << false << true << 1545;
     QTest::newRow("OnTop True") << keys("", "", "True", "", "") << StartPos << true << false << true << 1545;
     QTest::newRow("OnTop 1") << keys("", "", "1", "", "") << StartPos << true << false << true << 1545;
     QTest::newRow("OnTop -3") << keys("", "", "-3", "", "") << StartPos << true << false << true << 1545;
     QTest::newRow("OnTop 0") << keys("", "", "0", "", "") << StartPos << false << false << true << 1545;
-    QTest::newRow("OnTop False") << keys("", "", "False", "", "") << StartPos << false << false << true << 1545;
-    QTest::newRow("OnTop maybe") << keys("", "", "maybe", "", "") << StartPos << false << false << true << 1545;
-    QTest::newRow("both views true ends small") << keys("", "", "", "True", "True") << StartPos
-                                                << false << true << true << 1545;
+    QTest::newRow("OnTop False") << keys("", "", "False", "", "") << StartPos << false << false << true
+                                 << 1545;
+    QTest::newRow("OnTop maybe") << keys("", "", "maybe", "", "") << StartPos << false << false << true
+                                 << 1545;
+    QTest::newRow("both views true ends small")
+        << keys("", "", "", "True", "True") << StartPos << false << true << true << 1545;
     QTest::newRow("large true, small missing ends small")
         << QByteArray("[Settings]\nViewLarge=True\n") << StartPos << false << true << true << 1545;
-    QTest::newRow("both views false") << keys("", "", "", "False", "False") << StartPos << false
-                                      << false << false << 1545;
-    QTest::newRow("other section ignored")
-        << QByteArray("[Other]\nScrnTop=15\nOnTop=True\nViewLarge=True\n") << StartPos << false
-        << false << true << 1545;
+    QTest::newRow("both views false")
+        << keys("", "", "", "False", "False") << StartPos << false << false << false << 1545;
+    QTest::newRow("other section ignored") << QByteArray("[Other]\nScrnTop=15\nOnTop=True\nViewLarge=True\n")
+                                           << StartPos << false << false << true << 1545;
 }
 
 void tst_settings::load()
@@ -388,7 +409,8 @@ void tst_settings::strayLineNeverBlocksSaving()
     QSettings saved(file, QSettings::IniFormat);
     QCOMPARE(saved.status(), QSettings::NoError);
     QCOMPARE(saved.value(QStringLiteral("Settings/NodeCall1")).toString(), QStringLiteral("K1ABC"));
-    const bool carried = saved.value(QStringLiteral("Settings/NodeCall0")).toString() == QStringLiteral("W1AW");
+    const bool carried =
+        saved.value(QStringLiteral("Settings/NodeCall0")).toString() == QStringLiteral("W1AW");
     QVERIFY(carried || readStoreFile(file + QStringLiteral(".unreadable")) == damaged);
 }
 
@@ -416,15 +438,15 @@ void tst_settings::saveWritesAll45Keys()
     QCOMPARE(values.value(QStringLiteral("ViewLarge")), QStringLiteral("True"));
     QCOMPARE(values.value(QStringLiteral("ViewSmall")), QStringLiteral("False"));
     for (int i = 0; i < 40; ++i)
-        QCOMPARE(values.value(QStringLiteral("NodeCall%1").arg(i), QStringLiteral("missing")),
-                 *set.calls[i]);
+        QCOMPARE(values.value(QStringLiteral("NodeCall%1").arg(i), QStringLiteral("missing")), *set.calls[i]);
     QVERIFY(!QFile::exists(storeFile() + QStringLiteral(".unreadable")));
 
     // The store serves whichever application and section it is given.
     SettingsStore otherStore(QStringLiteral("Other"), QStringLiteral("Panel"));
     w.currentSettings().write(otherStore);
     otherStore.save();
-    QSettings other(TestEnvironment::configHome() + QStringLiteral("/Other/Other.conf"), QSettings::IniFormat);
+    QSettings other(TestEnvironment::configHome() + QStringLiteral("/Other/Other.conf"),
+                    QSettings::IniFormat);
     QCOMPARE(other.value(QStringLiteral("Panel/NodeCall1")).toString(), QStringLiteral("CALL1"));
 }
 
@@ -457,16 +479,20 @@ void tst_settings::minimizedSaveKeepsStoredPosition()
 void tst_settings::awkwardCallsRoundTripExactly()
 {
     const QStringList awkward = {
-        QStringLiteral("a,b"), QStringLiteral("a, b ,c"), QStringLiteral(","), QStringLiteral("\"quoted\""),
-        QStringLiteral("\"half"), QStringLiteral("back\\slash"), QStringLiteral("\\"), QStringLiteral("x=y"),
-        QStringLiteral("="), QStringLiteral("semi;colon"), QStringLiteral("#hash"), QStringLiteral("[Settings]"),
-        QStringLiteral("  blanks  "), QStringLiteral(" "), QStringLiteral("tab\there"), QStringLiteral("line\nbreak"),
-        QStringLiteral("Ωμέγα"), QStringLiteral("日本語"), QStringLiteral("😀"), QStringLiteral("naïve,café"),
-        QStringLiteral("@Variant(abc)"), QStringLiteral("@@x"), QStringLiteral("@"), QStringLiteral("%20%"),
-        QStringLiteral("True"), QStringLiteral("1,2,3"), QStringLiteral("a,,b"), QStringLiteral("'single'"),
-        QStringLiteral("\r"), QStringLiteral("NodeCall5=X"), QStringLiteral("w1aw-l"), QStringLiteral("*CONF*"),
-        QString(300, QLatin1Char('x')), QStringLiteral("a\"b,c\\d=e"), QStringLiteral("\x01\x7f"), QString(),
-        QStringLiteral("$HOME"), QStringLiteral("${x}"), QStringLiteral("a\\,b"), QStringLiteral("end ")};
+        QStringLiteral("a,b"),         QStringLiteral("a, b ,c"),    QStringLiteral(","),
+        QStringLiteral("\"quoted\""),  QStringLiteral("\"half"),     QStringLiteral("back\\slash"),
+        QStringLiteral("\\"),          QStringLiteral("x=y"),        QStringLiteral("="),
+        QStringLiteral("semi;colon"),  QStringLiteral("#hash"),      QStringLiteral("[Settings]"),
+        QStringLiteral("  blanks  "),  QStringLiteral(" "),          QStringLiteral("tab\there"),
+        QStringLiteral("line\nbreak"), QStringLiteral("Ωμέγα"),      QStringLiteral("日本語"),
+        QStringLiteral("😀"),           QStringLiteral("naïve,café"), QStringLiteral("@Variant(abc)"),
+        QStringLiteral("@@x"),         QStringLiteral("@"),          QStringLiteral("%20%"),
+        QStringLiteral("True"),        QStringLiteral("1,2,3"),      QStringLiteral("a,,b"),
+        QStringLiteral("'single'"),    QStringLiteral("\r"),         QStringLiteral("NodeCall5=X"),
+        QStringLiteral("w1aw-l"),      QStringLiteral("*CONF*"),     QString(300, QLatin1Char('x')),
+        QStringLiteral("a\"b,c\\d=e"), QStringLiteral("\x01\x7f"),   QString(),
+        QStringLiteral("$HOME"),       QStringLiteral("${x}"),       QStringLiteral("a\\,b"),
+        QStringLiteral("end ")};
     QCOMPARE(awkward.size(), 40);
     {
         frmMain saving(host);

@@ -25,7 +25,8 @@ bool isSplash(WId window)
 
 }  // namespace
 
-class tst_splash : public QObject {
+class tst_splash : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void designAndPlace();
@@ -109,8 +110,8 @@ void tst_splash::coversBothWaitsAndGoesBeforeThePanel()
                 if (splashFirst < 0)
                     splashFirst = clock.elapsed();
                 splashLast = clock.elapsed();
-            } else if (X11Probe::property(window, QStringLiteral("WM_NAME")).contains(
-                           QStringLiteral("Dialboard N0CALL"))) {
+            } else if (X11Probe::property(window, QStringLiteral("WM_NAME"))
+                           .contains(QStringLiteral("Dialboard N0CALL"))) {
                 panelFirst = clock.elapsed();
                 panelWindow = window;
             }
@@ -150,13 +151,14 @@ void tst_splash::missingEchoLinkEndsTheProgramWithAFailure()
         splashUp = splashUp || isSplash(window);
     QVERIFY(splashUp);
 
-    QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
-                                                  QString::number(box), QStringLiteral("key"),
-                                                  QStringLiteral("Return")});
+    QProcess::execute(QStringLiteral("xdotool"),
+                      {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(box),
+                       QStringLiteral("key"), QStringLiteral("Return")});
     QVERIFY(panel.waitForFinished(5000));
     QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
     QVERIFY(panel.exitCode() != 0);
-    QVERIFY(QString::fromLocal8Bit(panel.readAllStandardError()).contains(QStringLiteral("cannot find EchoLink")));
+    QVERIFY(QString::fromLocal8Bit(panel.readAllStandardError())
+                .contains(QStringLiteral("cannot find EchoLink")));
     QVERIFY(!QFile::exists(TestEnvironment::configHome() + QStringLiteral("/Dialboard/Dialboard.conf")));
 }
 

@@ -2,10 +2,10 @@
 // order and timing of the attachment (read off the bus itself), the title, the report
 // when EchoLink is missing, Closing at any stage, the save at shutdown, and the focus
 // rule on activation. The 3 s and 4 s waits are real.
-#include "SimProcess.h"
-#include "TestEnvironment.h"
 #include "PanelDriver.h"
 #include "PanelProcess.h"
+#include "SimProcess.h"
+#include "TestEnvironment.h"
 #include "app/frmSplash.h"
 #include "automation/AutomationContract.h"
 #include "automation/EchoLinkObjects.h"
@@ -35,9 +35,11 @@ QString settingsFile()
 }
 
 // Every call to EchoLink's objects as the bus carries it, with the bus's own time stamp.
-class BusMonitor {
+class BusMonitor
+{
 public:
-    struct Call {
+    struct Call
+    {
         double time;  // seconds since the epoch
         QString path;
         QString member;
@@ -57,10 +59,10 @@ public:
     QList<Call> calls()
     {
         m_text += QString::fromUtf8(m_process.readAllStandardOutput());
-        static const QRegularExpression line(QStringLiteral(
-            "^method call time=([0-9.]+) sender=\\S+ -> destination=\\S+ serial=\\d+ "
-            "path=(/EchoLink|/SetupConfig|/SysopConfig); interface=[^;]+; member=(\\w+)"),
-                                             QRegularExpression::MultilineOption);
+        static const QRegularExpression line(
+            QStringLiteral("^method call time=([0-9.]+) sender=\\S+ -> destination=\\S+ serial=\\d+ "
+                           "path=(/EchoLink|/SetupConfig|/SysopConfig); interface=[^;]+; member=(\\w+)"),
+            QRegularExpression::MultilineOption);
         QList<Call> found;
         for (auto it = line.globalMatch(m_text); it.hasNext();) {
             const auto match = it.next();
@@ -75,7 +77,8 @@ private:
 };
 
 // Answers the next message box: records what it shows and presses OK.
-struct BoxSeen {
+struct BoxSeen
+{
     QString title;
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -124,7 +127,8 @@ QStringList repeated(const QString &text, int times)
 
 }  // namespace
 
-class tst_startup : public QObject {
+class tst_startup : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void init();
@@ -171,11 +175,10 @@ void tst_startup::attachesInOrderThenClosesWithEchoLink()
     QStringList seen;
     for (const auto &call : calls)
         seen << call.path + QLatin1Char(' ') + call.member;
-    const QStringList expected = QStringList{QStringLiteral("/EchoLink Introspect"),
-                                             QStringLiteral("/SetupConfig Introspect"),
-                                             QStringLiteral("/SysopConfig Introspect"),
-                                             QStringLiteral("/SetupConfig Callsign")}
-                                 + repeated(QStringLiteral("/EchoLink IsConnected"), 80);
+    const QStringList expected =
+        QStringList{QStringLiteral("/EchoLink Introspect"), QStringLiteral("/SetupConfig Introspect"),
+                    QStringLiteral("/SysopConfig Introspect"), QStringLiteral("/SetupConfig Callsign")}
+        + repeated(QStringLiteral("/EchoLink IsConnected"), 80);
     QCOMPARE(seen, expected);
 
     const double toMain = calls[0].time - launched;
@@ -189,10 +192,10 @@ void tst_startup::attachesInOrderThenClosesWithEchoLink()
              QStringList{QStringLiteral("Callsign")} + repeated(QStringLiteral("IsConnected "), 80));
 
     // The same signal from another connection on the bus does not reach the panel.
-    QVERIFY(QDBusConnection::sessionBus().send(QDBusMessage::createSignal(
-        QString::fromLatin1(Automation::ApplicationPath),
-        QString::fromLatin1(Automation::ApplicationInterface),
-        QString::fromLatin1(Automation::ClosingSignal))));
+    QVERIFY(QDBusConnection::sessionBus().send(
+        QDBusMessage::createSignal(QString::fromLatin1(Automation::ApplicationPath),
+                                   QString::fromLatin1(Automation::ApplicationInterface),
+                                   QString::fromLatin1(Automation::ClosingSignal))));
     sim->calls();
     QVERIFY(!panel.waitForFinished(500));
 

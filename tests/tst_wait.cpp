@@ -17,7 +17,8 @@ using WaitTimer::WaitSeconds;
 namespace {
 
 // A window that counts what reaches it.
-class CountingWidget : public QWidget {
+class CountingWidget : public QWidget
+{
 public:
     int paints = 0;
     int keys = 0;
@@ -40,7 +41,8 @@ long voluntarySwitches()
 
 }  // namespace
 
-class tst_wait : public QObject {
+class tst_wait : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void lastsTheGivenSecondsWhileWindowsKeepWorking();
@@ -112,7 +114,8 @@ void tst_wait::belowOneSecondDispatchesOnceAndReturns()
 {
     for (const int seconds : {0, -1, -2147483647 - 1}) {
         bool delivered = false;
-        QMetaObject::invokeMethod(this, [&delivered] { delivered = true; }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [&delivered] { delivered = true; }, Qt::QueuedConnection);
         QElapsedTimer clock;
         clock.start();
         WaitSeconds(seconds);

@@ -61,7 +61,8 @@ QStringList loadedPlatformPlugins(qint64 pid)
 
 }  // namespace
 
-class tst_wayland : public QObject {
+class tst_wayland : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
@@ -107,7 +108,8 @@ void tst_wayland::cleanup()
 
 QString tst_wayland::outputPath() const
 {
-    return QStringLiteral(WAYLAND_OUTPUT_DIR "/%1.png").arg(QString::fromLatin1(QTest::currentTestFunction()));
+    return QStringLiteral(WAYLAND_OUTPUT_DIR "/%1.png")
+        .arg(QString::fromLatin1(QTest::currentTestFunction()));
 }
 
 void tst_wayland::startSession(bool withXWayland)
@@ -143,7 +145,8 @@ void tst_wayland::waitForFirstRefresh()
                  StartUpTimeoutMs),
              "the panel never refreshed its buttons");
     if (m_panel.state() != QProcess::Running)
-        QFAIL(qPrintable(QStringLiteral("the panel ended: ") + QString::fromLocal8Bit(m_panel.readAllStandardError())));
+        QFAIL(qPrintable(QStringLiteral("the panel ended: ")
+                         + QString::fromLocal8Bit(m_panel.readAllStandardError())));
 }
 
 // Both WAYLAND_DISPLAY and XWayland's DISPLAY set, as a Wayland desktop sets them: the
@@ -174,12 +177,13 @@ void tst_wayland::withXWaylandRunsOnX11AtStoredPosition()
     QCOMPARE(X11Probe::property(window, QStringLiteral("_NET_WM_PID")).toLongLong(), m_panel.processId());
     QCOMPARE(X11Probe::mapState(window), QStringLiteral("IsViewable"));
 
-    const QString hints = X11Probe::runTool(
-        QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), QStringLiteral("WM_NORMAL_HINTS")});
-    QVERIFY2(hints.contains(QStringLiteral("specified location: %1, %2")
-                                .arg(StoredLeftTwips / 15)
-                                .arg(StoredTopTwips / 15)),
-             qPrintable(hints));
+    const QString hints =
+        X11Probe::runTool(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window),
+                                                    QStringLiteral("WM_NORMAL_HINTS")});
+    QVERIFY2(
+        hints.contains(
+            QStringLiteral("specified location: %1, %2").arg(StoredLeftTwips / 15).arg(StoredTopTwips / 15)),
+        qPrintable(hints));
 
     const QStringList plugins = loadedPlatformPlugins(m_panel.processId());
     QVERIFY2(plugins == QStringList{QStringLiteral("libqxcb.so")}, qPrintable(plugins.join(u' ')));
@@ -250,7 +254,8 @@ void tst_wayland::withNoDisplayAtAllSaysSo()
     QVERIFY(panel.waitForFinished(10000));
     QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
     QVERIFY(panel.exitCode() != 0);
-    QVERIFY(QString::fromLocal8Bit(panel.readAllStandardError()).contains(QStringLiteral("dialboard: no display")));
+    QVERIFY(QString::fromLocal8Bit(panel.readAllStandardError())
+                .contains(QStringLiteral("dialboard: no display")));
 }
 
 DIALBOARD_TEST_MAIN(tst_wayland, Offscreen)

@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         fail("callsign empty or beyond its cap");
     if (packet->name.size() > 255 || packet->priv.size() > 255)
         fail("text longer than an SDES item");
-    const auto again = ControlPacket::parse(ControlPacket::sdes(packet->callsign, packet->name, packet->priv));
+    const auto again =
+        ControlPacket::parse(ControlPacket::sdes(packet->callsign, packet->name, packet->priv));
     if (!again || again->callsign != packet->callsign || again->priv != packet->priv)
         fail("our SDES for a parsed station reads differently");
     return 0;

@@ -49,8 +49,10 @@ void checkCommands(const QByteArray &input)
     const QString password = QString::fromUtf8(parts.value(1));
     const QString description = QString::fromUtf8(parts.value(2));
     const QByteArray commands[] = {
-        DirectoryCommand::logOn(callsign, password, description, DirectoryCommand::Presence::Online, QTime(9, 5)),
-        DirectoryCommand::logOn(callsign, password, description, DirectoryCommand::Presence::Busy, QTime(23, 59)),
+        DirectoryCommand::logOn(callsign, password, description, DirectoryCommand::Presence::Online,
+                                QTime(9, 5)),
+        DirectoryCommand::logOn(callsign, password, description, DirectoryCommand::Presence::Busy,
+                                QTime(23, 59)),
         DirectoryCommand::logOff(callsign, password, description),
     };
     for (const QByteArray &command : commands) {

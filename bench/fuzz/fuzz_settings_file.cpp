@@ -30,16 +30,21 @@ const QString Section = QStringLiteral("Settings");
 
 // No splash, no waits; any report is a finding, since loading and saving settings in a
 // writable place have nothing to report.
-class FuzzHost : public PanelHost {
+class FuzzHost : public PanelHost
+{
 public:
     void showSplash() override {}
     void closeSplash() override {}
     void waitSeconds(int) override {}
-    void report(const QString &, const QString &line) override { finding(QStringLiteral("reported: ") + line); }
+    void report(const QString &, const QString &line) override
+    {
+        finding(QStringLiteral("reported: ") + line);
+    }
     void fail(const QString &, const QString &line) override { finding(QStringLiteral("failed: ") + line); }
 };
 
-struct Loaded {
+struct Loaded
+{
     std::array<QString, frmMain::NodeButtonCount> calls;
     bool onTop = false, viewLarge = false, viewSmall = false;
     int height = 0;
@@ -110,7 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QString application = freshApplication();
     QDir().mkpath(QFileInfo(settingsFile(application)).path());
     QFile file(settingsFile(application));
-    if (!file.open(QIODevice::WriteOnly) || file.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size))
+    if (!file.open(QIODevice::WriteOnly)
+        || file.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size))
         std::abort();
     file.close();
 

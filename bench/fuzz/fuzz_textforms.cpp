@@ -40,18 +40,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         try {
             again = TextForms::toSingle(written);
         } catch (const ConversionError &error) {
-            fail("written text does not read", text, written + QStringLiteral(": ") + QString::fromStdString(error.what()));
+            fail("written text does not read", text,
+                 written + QStringLiteral(": ") + QString::fromStdString(error.what()));
         }
         if (again != value)
             fail("written text reads as another value", text,
-                 QStringLiteral("%1 written as \"%2\" reads as %3").arg(double(value)).arg(written).arg(double(again)));
-    } catch (const ConversionError &) {
-    }
+                 QStringLiteral("%1 written as \"%2\" reads as %3")
+                     .arg(double(value))
+                     .arg(written)
+                     .arg(double(again)));
+    } catch (const ConversionError &) {}
 
     try {
         TextForms::toBoolean(text);
-    } catch (const ConversionError &) {
-    }
+    } catch (const ConversionError &) {}
     for (const bool value : {false, true}) {
         if (TextForms::toBoolean(TextForms::fromBoolean(value)) != value)
             fail("Boolean round trip", TextForms::fromBoolean(value), QString());

@@ -9,7 +9,8 @@
 
 class frmSplash;
 
-class DesktopHost : public PanelHost {
+class DesktopHost : public PanelHost
+{
 public:
     DesktopHost();
     ~DesktopHost() override;

@@ -5,8 +5,7 @@
 
 namespace Platform {
 
-Choice choose(const QByteArray &qpaPlatform, const QByteArray &display,
-              const QByteArray &waylandDisplay)
+Choice choose(const QByteArray &qpaPlatform, const QByteArray &display, const QByteArray &waylandDisplay)
 {
     if (!qpaPlatform.isEmpty())
         return Choice::UsersChoice;

@@ -18,8 +18,7 @@ enum class Choice {
 };
 
 // What the three variables call for.
-Choice choose(const QByteArray &qpaPlatform, const QByteArray &display,
-              const QByteArray &waylandDisplay);
+Choice choose(const QByteArray &qpaPlatform, const QByteArray &display, const QByteArray &waylandDisplay);
 
 // Applies the choice to this process from its environment, before the application
 // object exists: sets QT_QPA_PLATFORM for X11. With no display at all it prints why the

@@ -18,8 +18,7 @@ constexpr int ClientHeight = 2430;
 }  // namespace
 
 // A splash-type window: the window manager gives it no title bar and no taskbar entry.
-frmSplash::frmSplash(QWidget *parent)
-    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
+frmSplash::frmSplash(QWidget *parent) : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("frmSplash"));
     setAttribute(Qt::WA_QuitOnClose, false);

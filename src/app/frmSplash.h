@@ -8,7 +8,8 @@
 class QGroupBox;
 class QLabel;
 
-class frmSplash : public QWidget {
+class frmSplash : public QWidget
+{
     Q_OBJECT
 public:
     explicit frmSplash(QWidget *parent = nullptr);

@@ -5,7 +5,8 @@
 
 #include "common/Failure.h"
 
-class AutomationError : public Failure {
+class AutomationError : public Failure
+{
 public:
     using Failure::Failure;
 };

@@ -17,8 +17,7 @@ void throwUnlessReply(const QDBusMessage &request, const QDBusMessage &reply)
 
 }  // namespace
 
-AutomationObject::AutomationObject(const QDBusConnection &bus, const QString &path,
-                                   const QString &interface)
+AutomationObject::AutomationObject(const QDBusConnection &bus, const QString &path, const QString &interface)
     : m_bus(bus), m_path(path), m_interface(interface)
 {
     const QDBusMessage reply = send(QDBusMessage::createMethodCall(
@@ -27,14 +26,13 @@ AutomationObject::AutomationObject(const QDBusConnection &bus, const QString &pa
     const QString description = firstArgument<QString>(reply, QStringLiteral("Introspect of %1").arg(m_path));
     if (!description.contains(QStringLiteral("<interface name=\"%1\"").arg(m_interface)))
         throw AutomationError(QStringLiteral("%1 has no object %2 with interface %3")
-                                  .arg(QString::fromLatin1(Automation::ServiceName), m_path,
-                                       m_interface));
+                                  .arg(QString::fromLatin1(Automation::ServiceName), m_path, m_interface));
 }
 
 QDBusMessage AutomationObject::message(const QString &method, const QVariantList &arguments) const
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        QString::fromLatin1(Automation::ServiceName), m_path, m_interface, method);
+    QDBusMessage message = QDBusMessage::createMethodCall(QString::fromLatin1(Automation::ServiceName),
+                                                          m_path, m_interface, method);
     message.setArguments(arguments);
     return message;
 }
@@ -68,8 +66,7 @@ QDBusMessage AutomationObject::answerOf(const QDBusPendingCall &call)
     return call.reply();
 }
 
-template <typename T>
-T firstArgument(const QDBusMessage &reply, const QString &what)
+template <typename T> T firstArgument(const QDBusMessage &reply, const QString &what)
 {
     const QVariantList arguments = reply.arguments();
     if (arguments.isEmpty() || arguments.first().metaType() != QMetaType::fromType<T>())

@@ -13,7 +13,8 @@
 #include <QString>
 #include <QVariantList>
 
-class AutomationObject {
+class AutomationObject
+{
 public:
     AutomationObject(const QDBusConnection &bus, const QString &path, const QString &interface);
     virtual ~AutomationObject() = default;
@@ -26,8 +27,7 @@ public:
     QDBusMessage call(const QString &method, const QVariantList &arguments = {}) const;
     // Sends one call and returns at once. The bus library turns a missing answer into an
     // error answer after `timeoutMs`.
-    QDBusPendingCall callAsync(const QString &method, const QVariantList &arguments,
-                               int timeoutMs) const;
+    QDBusPendingCall callAsync(const QString &method, const QVariantList &arguments, int timeoutMs) const;
 
     QDBusConnection bus() const { return m_bus; }
     const QString &path() const { return m_path; }
@@ -47,5 +47,4 @@ private:
 
 // The first argument of the answer to `what`, as T; throws when the answer carries none
 // of that type.
-template <typename T>
-T firstArgument(const QDBusMessage &reply, const QString &what);
+template <typename T> T firstArgument(const QDBusMessage &reply, const QString &what);

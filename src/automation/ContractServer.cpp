@@ -40,27 +40,27 @@ class ContractServer::Object : public QDBusVirtualObject
 {
 public:
     Object(ContractServer &server, const char *interfaceName, QString membersXml)
-        : QDBusVirtualObject(&server),
-          m_server(server),
-          m_interfaceName(QLatin1String(interfaceName)),
+        : QDBusVirtualObject(&server), m_server(server), m_interfaceName(QLatin1String(interfaceName)),
           m_membersXml(std::move(membersXml))
-    {
-    }
+    {}
 
     QString interfaceName() const { return m_interfaceName; }
 
     QString interfaceXml() const
     {
-        return QStringLiteral("  <interface name=\"%1\">\n%2  </interface>\n").arg(m_interfaceName, m_membersXml);
+        return QStringLiteral("  <interface name=\"%1\">\n%2  </interface>\n")
+            .arg(m_interfaceName, m_membersXml);
     }
 
     // The whole introspection document of the object.
     QString introspectionXml() const
     {
-        return QStringLiteral("<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\"\n"
-                              " \"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd\">\n<node>\n")
+        return QStringLiteral(
+                   "<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\"\n"
+                   " \"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd\">\n<node>\n")
                + interfaceXml() + QStringLiteral("  <interface name=\"%1\">\n").arg(Introspectable)
-               + method("Introspect", argument("xml_data", "s", "out")) + QStringLiteral("  </interface>\n</node>\n");
+               + method("Introspect", argument("xml_data", "s", "out"))
+               + QStringLiteral("  </interface>\n</node>\n");
     }
 
     // Only used if QtDBus ever introspects without asking handleMessage() first.
@@ -79,8 +79,7 @@ private:
 
 ContractServer::ContractServer(const QDBusConnection &bus, Handler handler, QObject *parent)
     : QObject(parent), m_bus(bus), m_handler(std::move(handler))
-{
-}
+{}
 
 bool ContractServer::registerObjects(bool withSetupConfig, bool withSysopConfig)
 {
@@ -109,7 +108,8 @@ QString ContractServer::ownName()
     if (!owned.isValid())
         return QStringLiteral("cannot own %1: %2").arg(name, owned.error().message());
     if (owned.value() != QDBusConnectionInterface::ServiceRegistered)
-        return QStringLiteral("the bus name %1 is taken: another EchoLink, stand-in or node owns it").arg(name);
+        return QStringLiteral("the bus name %1 is taken: another EchoLink, stand-in or node owns it")
+            .arg(name);
     return {};
 }
 
@@ -131,14 +131,16 @@ bool ContractServer::receive(const Object &object, const QDBusMessage &message)
             call = Call{Call::Kind::Disconnect, args[0].toString(), 0, message, {}};
         else if (is(message, IsConnectedMethod, "s"))
             call = Call{Call::Kind::IsConnected, args[0].toString(), 0, message, {}};
-    } else if (object.interfaceName() == QLatin1String(SetupConfigInterface) && is(message, CallsignMethod, "")) {
+    } else if (object.interfaceName() == QLatin1String(SetupConfigInterface)
+               && is(message, CallsignMethod, "")) {
         call = Call{Call::Kind::Callsign, {}, 0, message, {}};
     }
     if (!call) {
         if (message.isReplyRequired())
             m_bus.send(message.createErrorReply(
-                QDBusError::UnknownMethod, QStringLiteral("No method %1 with signature \"%2\" on interface %3")
-                                               .arg(message.member(), message.signature(), object.interfaceName())));
+                QDBusError::UnknownMethod,
+                QStringLiteral("No method %1 with signature \"%2\" on interface %3")
+                    .arg(message.member(), message.signature(), object.interfaceName())));
         return true;
     }
     m_handler(*call);

@@ -5,12 +5,11 @@
 using namespace Automation;
 
 EchoLinkApplication::EchoLinkApplication(const QDBusConnection &connection, QObject *parent)
-    : QObject(parent),
-      AutomationObject(connection, QString::fromLatin1(ApplicationPath),
-                       QString::fromLatin1(ApplicationInterface))
+    : QObject(parent), AutomationObject(connection, QString::fromLatin1(ApplicationPath),
+                                        QString::fromLatin1(ApplicationInterface))
 {
-    bus().connect(QString::fromLatin1(ServiceName), path(), interface(),
-                  QString::fromLatin1(ClosingSignal), this, SLOT(onClosing()));
+    bus().connect(QString::fromLatin1(ServiceName), path(), interface(), QString::fromLatin1(ClosingSignal),
+                  this, SLOT(onClosing()));
 }
 
 EchoLinkApplication::~EchoLinkApplication()
@@ -45,10 +44,8 @@ bool EchoLinkApplication::linkedIn(const QDBusPendingCall &isConnected)
 }
 
 EchoLinkSetupConfig::EchoLinkSetupConfig(const QDBusConnection &bus)
-    : AutomationObject(bus, QString::fromLatin1(SetupConfigPath),
-                       QString::fromLatin1(SetupConfigInterface))
-{
-}
+    : AutomationObject(bus, QString::fromLatin1(SetupConfigPath), QString::fromLatin1(SetupConfigInterface))
+{}
 
 QString EchoLinkSetupConfig::Callsign() const
 {
@@ -57,7 +54,5 @@ QString EchoLinkSetupConfig::Callsign() const
 }
 
 EchoLinkSysopConfig::EchoLinkSysopConfig(const QDBusConnection &bus)
-    : AutomationObject(bus, QString::fromLatin1(SysopConfigPath),
-                       QString::fromLatin1(SysopConfigInterface))
-{
-}
+    : AutomationObject(bus, QString::fromLatin1(SysopConfigPath), QString::fromLatin1(SysopConfigInterface))
+{}

@@ -15,7 +15,8 @@ constexpr int busTimeoutFor(int timeoutMs)
     return timeoutMs * 6 / 5;
 }
 
-class EchoLinkApplication : public QObject, public AutomationObject {
+class EchoLinkApplication : public QObject, public AutomationObject
+{
     Q_OBJECT
 public:
     // Attaches to EchoLink's main object and subscribes to its Closing event. Only the
@@ -43,14 +44,16 @@ private Q_SLOTS:
     void onClosing();
 };
 
-class EchoLinkSetupConfig : public AutomationObject {
+class EchoLinkSetupConfig : public AutomationObject
+{
 public:
     explicit EchoLinkSetupConfig(const QDBusConnection &bus);
     // The station's callsign as configured, possibly followed by "-" and a suffix.
     QString Callsign() const;
 };
 
-class EchoLinkSysopConfig : public AutomationObject {
+class EchoLinkSysopConfig : public AutomationObject
+{
 public:
     explicit EchoLinkSysopConfig(const QDBusConnection &bus);
 };

@@ -6,7 +6,8 @@
 #include <QString>
 #include <stdexcept>
 
-class Failure : public std::runtime_error {
+class Failure : public std::runtime_error
+{
 public:
     explicit Failure(const QString &what) : std::runtime_error(what.toStdString()) {}
     QString message() const { return QString::fromStdString(what()); }

@@ -7,8 +7,8 @@
 #include "node/UnixSignals.h"
 #include "node/window/NodeWindow.h"
 
-#include <QCommandLineParser>
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDBusConnection>
 #include <QDBusError>
 
@@ -39,8 +39,8 @@ QStringList argumentsOf(int argc, char *argv[])
 int main(int argc, char *argv[])
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "EchoLink station that serves EchoLink's automation objects on the session bus."));
+    parser.setApplicationDescription(
+        QStringLiteral("EchoLink station that serves EchoLink's automation objects on the session bus."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption configOption(
@@ -66,8 +66,8 @@ int main(int argc, char *argv[])
     if (!signals.install())
         return fail(QStringLiteral("cannot watch SIGTERM and SIGINT"));
     // --help and --version print and exit: they need no display.
-    const bool windowed = !parser.isSet(noWindowOption) && !parser.isSet(helpOption)
-                          && !parser.isSet(versionOption);
+    const bool windowed =
+        !parser.isSet(noWindowOption) && !parser.isSet(helpOption) && !parser.isSet(versionOption);
     std::unique_ptr<QCoreApplication> app;
     if (windowed)
         app = std::make_unique<QApplication>(argc, argv);

@@ -31,8 +31,8 @@ void AsyncQtApplication::quit()
 void AsyncQtApplication::addFdWatch(Async::FdWatch *watch)
 {
     delFdWatch(watch);
-    const auto type = watch->type() == Async::FdWatch::FD_WATCH_RD ? QSocketNotifier::Read
-                                                                   : QSocketNotifier::Write;
+    const auto type =
+        watch->type() == Async::FdWatch::FD_WATCH_RD ? QSocketNotifier::Read : QSocketNotifier::Write;
     auto *notifier = new QSocketNotifier(watch->fd(), type);
     m_watches.insert(watch, notifier);
     QObject::connect(notifier, &QSocketNotifier::activated, this,
@@ -62,8 +62,7 @@ void AsyncQtApplication::addTimer(Async::Timer *timer)
     qtimer->setTimerType(Qt::PreciseTimer);
     qtimer->setSingleShot(timer->type() == Async::Timer::TYPE_ONESHOT);
     m_timers.insert(timer, qtimer);
-    QObject::connect(qtimer, &QTimer::timeout, this,
-                     [this, timer, qtimer] { timerExpired(timer, qtimer); });
+    QObject::connect(qtimer, &QTimer::timeout, this, [this, timer, qtimer] { timerExpired(timer, qtimer); });
     qtimer->start(qMax(0, timer->timeout()));
 }
 

@@ -5,7 +5,7 @@
 namespace {
 constexpr quint16 DirectoryPort = 5200;
 constexpr int MaxBackoff = 32;  // the retry interval grows to this many times the first
-}
+}  // namespace
 
 DirectoryLogon::DirectoryLogon(const NodeConfig &config, QObject *parent)
     : QObject(parent), m_config(config), m_status(QStringLiteral("offline"))
@@ -17,8 +17,8 @@ DirectoryLogon::DirectoryLogon(const NodeConfig &config, QObject *parent)
             received(true);
             return;
         }
-        serverFailed(QStringLiteral("the directory did not answer within %1 ms")
-                         .arg(m_config.directoryTimeoutMs));
+        serverFailed(
+            QStringLiteral("the directory did not answer within %1 ms").arg(m_config.directoryTimeoutMs));
     });
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &DirectoryLogon::logOn);
@@ -109,11 +109,11 @@ void DirectoryLogon::connected()
     switch (m_command) {
     case Command::Online:
     case Command::Busy:
-        m_socket->write(DirectoryCommand::logOn(
-            m_config.callsign, m_config.password, description,
-            m_command == Command::Busy ? DirectoryCommand::Presence::Busy
-                                       : DirectoryCommand::Presence::Online,
-            now));
+        m_socket->write(DirectoryCommand::logOn(m_config.callsign, m_config.password, description,
+                                                m_command == Command::Busy
+                                                    ? DirectoryCommand::Presence::Busy
+                                                    : DirectoryCommand::Presence::Online,
+                                                now));
         return;
     case Command::Offline:
         m_socket->write(DirectoryCommand::logOff(m_config.callsign, m_config.password, description));
@@ -239,11 +239,10 @@ void DirectoryLogon::logOff(int timeoutMs)
     QTimer limit;
     limit.setSingleShot(true);
     connect(&limit, &QTimer::timeout, &wait, &QEventLoop::quit);
-    const QMetaObject::Connection ended = connect(this, &DirectoryLogon::statusChanged, &wait,
-        [&wait, this] {
-            if (!m_socket)
-                wait.quit();
-        });
+    const QMetaObject::Connection ended = connect(this, &DirectoryLogon::statusChanged, &wait, [&wait, this] {
+        if (!m_socket)
+            wait.quit();
+    });
     send(Command::Offline);
     limit.start(timeoutMs);
     if (m_socket)

@@ -2,8 +2,7 @@
 
 #include <QStringList>
 
-DropCount::DropCount(int summaryMs, QObject *parent)
-    : QObject(parent)
+DropCount::DropCount(int summaryMs, QObject *parent) : QObject(parent)
 {
     m_summary.setSingleShot(true);
     m_summary.setInterval(summaryMs);

@@ -6,8 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-LinkAudio::LinkAudio(StationLink &link, SharedEncoding *encoding)
-    : m_link(link), m_encoding(encoding)
+LinkAudio::LinkAudio(StationLink &link, SharedEncoding *encoding) : m_link(link), m_encoding(encoding)
 {
     m_voice = QObject::connect(&link, &StationLink::voiceReceived,
                                [this](const qint16 *samples, int count) { received(samples, count); });

@@ -1,7 +1,7 @@
 #include "node/Node.h"
 
-#include "node/FarText.h"
 #include "automation/AutomationContract.h"
+#include "node/FarText.h"
 #include "node/NodeBus.h"
 
 #include "node/protocol/UdpTransport.h"
@@ -12,8 +12,7 @@
 #include <cstdio>
 #include <utility>
 
-Node::Node(NodeConfig config, QObject *parent)
-    : QObject(parent), m_config(std::move(config))
+Node::Node(NodeConfig config, QObject *parent) : QObject(parent), m_config(std::move(config))
 {
     m_transmitLimit.setSingleShot(true);
     connect(&m_transmitLimit, &QTimer::timeout, this, [this] {
@@ -40,21 +39,24 @@ void Node::startAudio(bool noAudio, const QString &configPath)
         log(QStringLiteral("no sound card (--no-audio): linked stations still hear each other"));
         return;
     }
-    struct Side {
+    struct Side
+    {
         const char *what;
         const std::string &device;
         const char *key;
         bool (StationAudio::*open)(const std::string &);
     };
-    for (const Side &side : {Side{"input", m_config.inputDevice, "InputDevice", &StationAudio::openInput},
-                             Side{"output", m_config.outputDevice, "OutputDevice", &StationAudio::openOutput}}) {
+    for (const Side &side :
+         {Side{"input", m_config.inputDevice, "InputDevice", &StationAudio::openInput},
+          Side{"output", m_config.outputDevice, "OutputDevice", &StationAudio::openOutput}}) {
         const QString device = QString::fromStdString(side.device);
         QString problem;
         if (device.isEmpty())
             problem = QStringLiteral("no sound %1: [Audio] %2 is empty in %3")
                           .arg(QLatin1String(side.what), QLatin1String(side.key), configPath);
         else if (!(m_audio.*side.open)(side.device))
-            problem = QStringLiteral("cannot open the sound device '%1' ([Audio] %2 in %3); the node goes on without it")
+            problem = QStringLiteral(
+                          "cannot open the sound device '%1' ([Audio] %2 in %3); the node goes on without it")
                           .arg(device, QLatin1String(side.key), configPath);
         if (!problem.isEmpty()) {
             log(problem);
@@ -103,7 +105,8 @@ Node::Refusal Node::sendChat(const QString &text)
     if (!m_chatRate.take())
         return {QLatin1String(Automation::ChatTooFastError),
                 QStringLiteral("at most %1 chat lines a second (bursts of %2)")
-                    .arg(ChatLinesPerSecond).arg(ChatBurst)};
+                    .arg(ChatLinesPerSecond)
+                    .arg(ChatBurst)};
     m_links->sendChat(line);
     log(QStringLiteral("chat to %1: %2").arg(links().join(QStringLiteral(", ")), line));
     return {};
@@ -144,11 +147,10 @@ QString Node::startNetworking(const QString &configPath)
     });
     connect(m_links.get(), &StationLinks::chatReceived, this, &Node::chatReceived);
     connect(m_links.get(), &StationLinks::talkingChanged, this, &Node::talkingChanged);
-    connect(m_directory.get(), &DirectoryLogon::statusChanged, this,
-            [this](const QString &status) {
-                log(QStringLiteral("directory: %1").arg(status));
-                Q_EMIT directoryStatusChanged(status);
-            });
+    connect(m_directory.get(), &DirectoryLogon::statusChanged, this, [this](const QString &status) {
+        log(QStringLiteral("directory: %1").arg(status));
+        Q_EMIT directoryStatusChanged(status);
+    });
     connect(m_directory.get(), &DirectoryLogon::logLine, this, &Node::log);
     connect(m_directory.get(), &DirectoryLogon::loggedOn, this, &Node::fetchList);
     connect(m_fetcher.get(), &StationListFetcher::fetched, this, [this](const StationList &list) {
@@ -211,7 +213,8 @@ void Node::watchConfigFile(const QString &path)
     m_configSettle.setSingleShot(true);
     m_configSettle.setInterval(300);
     connect(&m_configWatch, &QFileSystemWatcher::fileChanged, &m_configSettle, qOverload<>(&QTimer::start));
-    connect(&m_configWatch, &QFileSystemWatcher::directoryChanged, &m_configSettle, qOverload<>(&QTimer::start));
+    connect(&m_configWatch, &QFileSystemWatcher::directoryChanged, &m_configSettle,
+            qOverload<>(&QTimer::start));
     connect(&m_configSettle, &QTimer::timeout, this, &Node::configFileChanged);
 }
 

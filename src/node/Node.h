@@ -3,12 +3,12 @@
 // complete configuration in a file that others cannot read.
 #pragma once
 
+#include "automation/ContractServer.h"
 #include "node/DirectoryLogon.h"
 #include "node/NodeConfig.h"
 #include "node/RateLimit.h"
 #include "node/StationLinks.h"
 #include "node/StationListFetcher.h"
-#include "automation/ContractServer.h"
 #include "node/audio/StationAudio.h"
 
 #include <QFileSystemWatcher>

@@ -1,9 +1,10 @@
 #include "node/NodeBus.h"
 
-#include "node/Node.h"
 #include "automation/AutomationContract.h"
+#include "node/Node.h"
 
-StationObject::StationObject(Node &node, QObject *parent) : QObject(parent), m_node(node) {}
+StationObject::StationObject(Node &node, QObject *parent) : QObject(parent), m_node(node)
+{}
 
 QStringList StationObject::Links() const
 {
@@ -35,14 +36,11 @@ QString StationObject::DirectoryStatus() const
 }
 
 NodeBus::NodeBus(Node &node, const QDBusConnection &bus, QObject *parent)
-    : QObject(parent),
-      m_node(node),
-      m_bus(bus),
+    : QObject(parent), m_node(node), m_bus(bus),
       // Every call is carried out and answered at once.
       m_contract(bus, [this](const ContractServer::Call &call) { m_contract.carryOut(call, m_node); }),
       m_station(node)
-{
-}
+{}
 
 bool NodeBus::registerObjects()
 {

@@ -55,7 +55,6 @@ public:
     StationObject &station() { return m_station; }
 
 private:
-
     Node &m_node;
     QDBusConnection m_bus;
     ContractServer m_contract;

@@ -102,7 +102,8 @@ bool NodeConfig::acceptsCaller(const QString &call) const
     return false;
 }
 
-NodeConfigFile::NodeConfigFile(QString path) : m_path(std::move(path)) {}
+NodeConfigFile::NodeConfigFile(QString path) : m_path(std::move(path))
+{}
 
 QString NodeConfigFile::defaultPath()
 {
@@ -155,8 +156,9 @@ bool NodeConfigFile::load(NodeConfig &config)
     // Checked by hand rather than by a regular expression: with the default policy the
     // node then never loads the expression engine, which costs half a MiB of memory.
     const auto callsignChar = [](QChar c) {
-        return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
-               || c == QLatin1Char('*') || c == QLatin1Char('/') || c == QLatin1Char('-');
+        return (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+               || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('*')
+               || c == QLatin1Char('/') || c == QLatin1Char('-');
     };
     if (!std::all_of(config.callsign.cbegin(), config.callsign.cend(), callsignChar))
         return fail(QStringLiteral("[Station] Callsign"), config.callsign,
@@ -164,8 +166,10 @@ bool NodeConfigFile::load(NodeConfig &config)
 
     const QString servers = text("Network/DirectoryServers");
     if (!servers.isEmpty())
-        config.directoryServers =
-            QString(servers).replace(QLatin1Char(','), QLatin1Char(' ')).simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        config.directoryServers = QString(servers)
+                                      .replace(QLatin1Char(','), QLatin1Char(' '))
+                                      .simplified()
+                                      .split(QLatin1Char(' '), Qt::SkipEmptyParts);
     else
         config.directoryServers = {QStringLiteral("servers.echolink.org")};
 
@@ -187,9 +191,8 @@ bool NodeConfigFile::load(NodeConfig &config)
     else
         return fail(QStringLiteral("[Links] Incoming"), incoming,
                     QStringLiteral("one of all, none, pattern"));
-    for (auto [key, pattern, fallback] :
-         {std::tuple{"Links/Accept", &config.accept, ".*"},
-          std::tuple{"Links/Reject", &config.reject, "(?!)"}}) {
+    for (auto [key, pattern, fallback] : {std::tuple{"Links/Accept", &config.accept, ".*"},
+                                          std::tuple{"Links/Reject", &config.reject, "(?!)"}}) {
         QString value = text(key);
         if (value.isEmpty() && config.incoming != NodeConfig::Incoming::Pattern)
             continue;  // the policy never asks this pattern
@@ -220,7 +223,13 @@ bool NodeConfigFile::load(NodeConfig &config)
     else
         return fail(QStringLiteral("[Audio] GsmOnly"), gsmOnly, QStringLiteral("true or false"));
 
-    struct Number { const char *key; int *target; int min; int max; };
+    struct Number
+    {
+        const char *key;
+        int *target;
+        int min;
+        int max;
+    };
     const Number numbers[] = {
         {"Links/MaxLinks", &config.maxLinks, 1, 100},
         {"Audio/TransmitLimitMs", &config.transmitLimitMs, 100, 24 * 3600000},
@@ -239,11 +248,10 @@ bool NodeConfigFile::load(NodeConfig &config)
         bool ok = false;
         const int parsed = value.toInt(&ok);
         if (!ok || parsed < number.min || parsed > number.max)
-            return fail(QStringLiteral("[%1] %2")
-                            .arg(QString::fromLatin1(number.key).section(QLatin1Char('/'), 0, 0),
-                                 QString::fromLatin1(number.key).section(QLatin1Char('/'), 1)),
-                        value,
-                        QStringLiteral("a whole number from %1 to %2").arg(number.min).arg(number.max));
+            return fail(
+                QStringLiteral("[%1] %2").arg(QString::fromLatin1(number.key).section(QLatin1Char('/'), 0, 0),
+                                              QString::fromLatin1(number.key).section(QLatin1Char('/'), 1)),
+                value, QStringLiteral("a whole number from %1 to %2").arg(number.min).arg(number.max));
         *number.target = parsed;
     }
     return true;
@@ -251,7 +259,9 @@ bool NodeConfigFile::load(NodeConfig &config)
 
 QString NodeConfigFile::networkingBlocker(const NodeConfig &config) const
 {
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::stat(QFile::encodeName(m_path).constData(), &status) == 0
         && (status.st_mode & (S_IRWXG | S_IRWXO)) != 0)
         return QStringLiteral("%1 holds the EchoLink password but others may read it; "

@@ -18,8 +18,8 @@ struct NodeConfig
 
     QString callsign;  // upper case
     QString password;
-    QString name;      // sent to linked stations with the callsign
-    QString location;  // the directory's description of the station
+    QString name;         // sent to linked stations with the callsign
+    QString location;     // the directory's description of the station
     QString description;  // station information sent to every station linked with
     QStringList directoryServers;
     QHostAddress bindAddress;  // null: any address
@@ -31,17 +31,17 @@ struct NodeConfig
     // Sound, by the audio library's device names; empty: none on that side.
     std::string inputDevice = "alsa:default";
     std::string outputDevice = "alsa:default";
-    bool gsmOnly = false;               // offer GSM only, for old peers that mishandle Speex
+    bool gsmOnly = false;                 // offer GSM only, for old peers that mishandle Speex
     int transmitLimitMs = 3 * 60 * 1000;  // a transmission ends by itself after this long
 
     // The node's own intervals, in milliseconds.
-    int directoryRetryMs = 5000;         // first retry after a failed log-on; doubles up to 32 times
-    int directoryTimeoutMs = 20000;      // a directory that stays silent this long has failed
-    int listRefreshMs = 4 * 60 * 1000;   // the station list is fetched again this often
-    int unknownCallerFetchMs = 60000;    // unknown callers cause at most one list fetch per this
+    int directoryRetryMs = 5000;           // first retry after a failed log-on; doubles up to 32 times
+    int directoryTimeoutMs = 20000;        // a directory that stays silent this long has failed
+    int listRefreshMs = 4 * 60 * 1000;     // the station list is fetched again this often
+    int unknownCallerFetchMs = 60000;      // unknown callers cause at most one list fetch per this
     int refusedMemoryMs = 10 * 60 * 1000;  // a refused address is ignored this long
-    int keepAliveMs = 10000;             // a link's keep-alive; an unanswered call gives up after 5
-    int linkTimeoutMs = 50000;           // a link that hears nothing this long has timed out
+    int keepAliveMs = 10000;               // a link's keep-alive; an unanswered call gives up after 5
+    int linkTimeoutMs = 50000;             // a link that hears nothing this long has timed out
 
     // The description the directory shows: the location, cut to the directory's 27 characters.
     QString directoryDescription() const;

@@ -27,7 +27,8 @@
 
 class StationLink;
 
-class SharedEncoding {
+class SharedEncoding
+{
 public:
     SharedEncoding();
     ~SharedEncoding();
@@ -46,7 +47,8 @@ public:
 
 private:
     using Packet = std::array<qint16, VoiceCodec::PacketSamples>;
-    struct Stream {
+    struct Stream
+    {
         quint8 payloadType;
         std::unique_ptr<VoiceCodec> encoder;
         Packet samples{};

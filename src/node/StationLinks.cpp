@@ -1,7 +1,7 @@
 #include "node/StationLinks.h"
 
-#include "node/FarText.h"
 #include "automation/AutomationContract.h"
+#include "node/FarText.h"
 #include "node/LinkAudio.h"
 #include "node/audio/StationAudio.h"
 #include "node/protocol/Transport.h"
@@ -12,10 +12,10 @@
 
 namespace {
 
-constexpr int MaxWaitingCalls = 40;     // links waiting for a fresh list, at most
-constexpr int MaxWaitingCallers = 40;   // callers waiting for a fresh list, at most
-constexpr int RefusalHoldMs = 300;      // a refused caller hears why before the goodbye
-constexpr int ShortRefusalMs = 10000;   // busy or unconfirmed callers are ignored this long
+constexpr int MaxWaitingCalls = 40;        // links waiting for a fresh list, at most
+constexpr int MaxWaitingCallers = 40;      // callers waiting for a fresh list, at most
+constexpr int RefusalHoldMs = 300;         // a refused caller hears why before the goodbye
+constexpr int ShortRefusalMs = 10000;      // busy or unconfirmed callers are ignored this long
 constexpr int OtherStationTellMs = 60000;  // a second station at a linked address is told once a minute
 
 bool isAllDigits(const QString &text)
@@ -116,11 +116,13 @@ StationLinks::Answer StationLinks::connectTo(const QString &call)
     if (wanted.isEmpty())
         return refusal(Automation::EmptyCallError, QStringLiteral("no station named: the call is empty"));
     if (wanted.compare(m_config.callsign, Qt::CaseInsensitive) == 0)
-        return refusal(Automation::OwnCallsignError, QStringLiteral("%1 is this station's own callsign").arg(m_config.callsign));
+        return refusal(Automation::OwnCallsignError,
+                       QStringLiteral("%1 is this station's own callsign").arg(m_config.callsign));
     if (findLink(wanted) != nullptr)
         return {Outcome::AlreadyLinked, {}, {}};
     if (linkCount() >= m_config.maxLinks)
-        return refusal(Automation::TooManyLinksError, QStringLiteral("all %1 links are in use").arg(m_config.maxLinks));
+        return refusal(Automation::TooManyLinksError,
+                       QStringLiteral("all %1 links are in use").arg(m_config.maxLinks));
     const StationEntry *station = m_list.find(wanted);
     if (station == nullptr) {
         // One fresh list decides; the link starts if the station is in it.
@@ -151,7 +153,9 @@ void StationLinks::startLink(const StationEntry &station)
 {
     Link &link = addLink(station.address, station);
     Q_EMIT logLine(QStringLiteral("linking with %1 (node %2) at %3")
-                       .arg(station.callsign).arg(station.id).arg(station.address.toString()));
+                       .arg(station.callsign)
+                       .arg(station.id)
+                       .arg(station.address.toString()));
     link.link->call();
 }
 
@@ -168,8 +172,9 @@ StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const Sta
     timing.timeoutMs = m_config.linkTimeoutMs;
     link.link = std::make_unique<StationLink>(m_transport, address, local, timing);
     StationLink *station_link = link.link.get();
-    connect(station_link, &StationLink::stateChanged, this,
-            [this, key, station_link](StationLink::State state) { linkStateChanged(key, station_link, state); });
+    connect(
+        station_link, &StationLink::stateChanged, this,
+        [this, key, station_link](StationLink::State state) { linkStateChanged(key, station_link, state); });
     connect(station_link, &StationLink::chatReceived, this, [this, key](const QByteArray &text) {
         farText(key, "chat", text);
         const auto it = m_links.find(key);
@@ -192,9 +197,10 @@ StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const Sta
     connect(station_link, &StationLink::firstVoiceHeard, this, [this, key](quint8 payloadType) {
         const auto it = m_links.find(key);
         if (it != m_links.end())
-            Q_EMIT logLine(QStringLiteral("%1 sends %2").arg(it->second.callsign, payloadType == PayloadSpeex
-                                                                                      ? QStringLiteral("Speex")
-                                                                                      : QStringLiteral("GSM")));
+            Q_EMIT logLine(QStringLiteral("%1 sends %2")
+                               .arg(it->second.callsign, payloadType == PayloadSpeex
+                                                             ? QStringLiteral("Speex")
+                                                             : QStringLiteral("GSM")));
     });
     connect(station_link, &StationLink::otherStationHeard, this,
             [this, key](const QByteArray &callsign) { otherStationHeard(key, callsign); });
@@ -419,7 +425,8 @@ void StationLinks::refuse(const QHostAddress &address, const QString &call, Refu
         break;
     }
     const quint32 key = address.toIPv4Address();
-    const int memoryMs = longMemory ? m_config.refusedMemoryMs : std::min(ShortRefusalMs, m_config.refusedMemoryMs);
+    const int memoryMs =
+        longMemory ? m_config.refusedMemoryMs : std::min(ShortRefusalMs, m_config.refusedMemoryMs);
     if (memoryMs > 0)
         m_refused.remember(key, memoryMs, quint8(why));
     if (!m_refused.takeAnswer(key))

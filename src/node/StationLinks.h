@@ -119,7 +119,7 @@ private:
     const NodeConfig &m_config;
     Transport &m_transport;
     StationAudio *m_audio = nullptr;
-    SharedEncoding m_encoding;                // outlives the links' audio
+    SharedEncoding m_encoding;  // outlives the links' audio
     StationList m_list;
     bool m_haveList = false;
     std::map<quint32, Link> m_links;          // by the far station's IPv4 address

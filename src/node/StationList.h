@@ -9,9 +9,9 @@
 
 struct StationEntry
 {
-    QString callsign;     // as listed: W1AW, K1ABC-L, *ECHOTEST*
+    QString callsign;  // as listed: W1AW, K1ABC-L, *ECHOTEST*
     QString description;
-    int id = 0;           // the node number
+    int id = 0;  // the node number
     QHostAddress address;
 };
 

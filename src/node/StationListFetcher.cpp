@@ -2,15 +2,13 @@
 
 namespace {
 constexpr quint16 DirectoryPort = 5200;
-constexpr int HeaderLines = 2;   // "@@@" and the count
+constexpr int HeaderLines = 2;  // "@@@" and the count
 constexpr int LinesPerStation = 4;
-}
+}  // namespace
 
-StationListFetcher::StationListFetcher(QStringList servers, QHostAddress bindAddress,
-                                       int timeoutMs, QObject *parent)
-    : QObject(parent),
-      m_servers(std::move(servers)),
-      m_bindAddress(std::move(bindAddress)),
+StationListFetcher::StationListFetcher(QStringList servers, QHostAddress bindAddress, int timeoutMs,
+                                       QObject *parent)
+    : QObject(parent), m_servers(std::move(servers)), m_bindAddress(std::move(bindAddress)),
       m_timeoutMs(timeoutMs)
 {
     m_deadline.setSingleShot(true);

@@ -52,9 +52,9 @@ private:
     QTimer m_deadline;
     QByteArray m_answer;
     // What is known of the answer so far, kept as it grows so that no byte is looked at twice.
-    qsizetype m_lines = 0;          // line ends received
-    qsizetype m_lineStart = 0;      // where the line being received begins
-    qsizetype m_expectedLines = -1; // from the count line, once it is there
+    qsizetype m_lines = 0;           // line ends received
+    qsizetype m_lineStart = 0;       // where the line being received begins
+    qsizetype m_expectedLines = -1;  // from the count line, once it is there
     int m_server = 0;
     bool m_fetching = false;
 };

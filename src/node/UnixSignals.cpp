@@ -4,7 +4,8 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-UnixSignals::UnixSignals(QObject *parent) : QObject(parent) {}
+UnixSignals::UnixSignals(QObject *parent) : QObject(parent)
+{}
 
 UnixSignals::~UnixSignals()
 {
@@ -29,9 +30,8 @@ void UnixSignals::watch()
 {
     m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] {
-        signalfd_siginfo info {};
-        while (::read(m_fd, &info, sizeof info) == ssize_t(sizeof info)) {
-        }
+        signalfd_siginfo info{};
+        while (::read(m_fd, &info, sizeof info) == ssize_t(sizeof info)) {}
         Q_EMIT quitRequested();
     });
 }

@@ -6,8 +6,7 @@
 
 #include <QDBusPendingCallWatcher>
 
-ClickQueue::ClickQueue(const EchoLinkApplication &link, QObject *parent)
-    : QObject(parent), m_link(link)
+ClickQueue::ClickQueue(const EchoLinkApplication &link, QObject *parent) : QObject(parent), m_link(link)
 {
     m_timeout.setSingleShot(true);
     m_timeout.setTimerType(Qt::PreciseTimer);

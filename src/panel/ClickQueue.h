@@ -19,7 +19,8 @@ class EchoLinkApplication;
 class QDBusPendingCall;
 class QDBusPendingCallWatcher;
 
-class ClickQueue : public QObject {
+class ClickQueue : public QObject
+{
     Q_OBJECT
 public:
     static constexpr int MaxWaiting = 64;
@@ -45,5 +46,5 @@ private:
     const EchoLinkApplication &m_link;
     QQueue<QString> m_waiting;
     std::unique_ptr<QDBusPendingCallWatcher> m_watcher;  // the call in flight, if any
-    QTimer m_timeout;  // the call time-out of the call in flight
+    QTimer m_timeout;                                    // the call time-out of the call in flight
 };

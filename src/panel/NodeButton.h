@@ -14,7 +14,8 @@
 
 #include <QPushButton>
 
-class NodeButton : public QPushButton {
+class NodeButton : public QPushButton
+{
     Q_OBJECT
 public:
     // `index` is the button's place in the call table, 0 to 39.

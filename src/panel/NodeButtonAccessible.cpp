@@ -15,8 +15,7 @@ QAccessibleInterface *createForNodeButton(const QString &className, QObject *obj
 
 NodeButtonAccessible::NodeButtonAccessible(NodeButton *button)
     : QAccessibleWidget(button, QAccessible::Button)
-{
-}
+{}
 
 void NodeButtonAccessible::install()
 {

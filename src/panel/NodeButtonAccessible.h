@@ -8,7 +8,8 @@
 
 class NodeButton;
 
-class NodeButtonAccessible : public QAccessibleWidget {
+class NodeButtonAccessible : public QAccessibleWidget
+{
 public:
     explicit NodeButtonAccessible(NodeButton *button);
 

@@ -5,7 +5,8 @@
 
 #include <QString>
 
-class PanelHost {
+class PanelHost
+{
 public:
     virtual ~PanelHost() = default;
 

@@ -6,8 +6,8 @@
 
 #include <QDBusPendingCallWatcher>
 
-RefreshPass::RefreshPass(const EchoLinkApplication &link,
-                         const std::array<QString, CallCount> &calls, QObject *parent)
+RefreshPass::RefreshPass(const EchoLinkApplication &link, const std::array<QString, CallCount> &calls,
+                         QObject *parent)
     : QObject(parent)
 {
     m_calls.reserve(CallCount);

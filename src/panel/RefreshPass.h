@@ -26,7 +26,8 @@
 class EchoLinkApplication;
 class QDBusPendingCallWatcher;
 
-class RefreshPass : public QObject {
+class RefreshPass : public QObject
+{
     Q_OBJECT
 public:
     static constexpr int CallCount = 40;

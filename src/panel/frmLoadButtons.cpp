@@ -20,10 +20,9 @@ QString committedCall(const QString &text)
 }  // namespace
 
 frmLoadButtons::frmLoadButtons(QWidget *owner, int buttonIndex, const QString &call, Commit commit)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                         | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_buttonIndex(buttonIndex),
-      m_commit(std::move(commit))
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                         | Qt::WindowCloseButtonHint),
+      m_buttonIndex(buttonIndex), m_commit(std::move(commit))
 {
     setObjectName(QStringLiteral("frmLoadButtons"));
     setWindowTitle(tr("Load Button"));

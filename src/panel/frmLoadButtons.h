@@ -10,7 +10,8 @@
 class QLineEdit;
 class QPushButton;
 
-class frmLoadButtons : public QDialog {
+class frmLoadButtons : public QDialog
+{
     Q_OBJECT
 public:
     using Commit = std::function<void(const QString &call)>;

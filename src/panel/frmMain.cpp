@@ -78,8 +78,10 @@ QPoint onSomeScreen(QPoint topLeft, QSize size)
     }
     if (nearest.isNull())
         return topLeft;
-    return {std::clamp(topLeft.x(), nearest.left(), std::max(nearest.left(), nearest.right() + 1 - size.width())),
-            std::clamp(topLeft.y(), nearest.top(), std::max(nearest.top(), nearest.bottom() + 1 - size.height()))};
+    return {
+        std::clamp(topLeft.x(), nearest.left(), std::max(nearest.left(), nearest.right() + 1 - size.width())),
+        std::clamp(topLeft.y(), nearest.top(),
+                   std::max(nearest.top(), nearest.bottom() + 1 - size.height()))};
 }
 
 }  // namespace
@@ -162,14 +164,13 @@ void frmMain::buildMenu()
         connect(item, &QAction::triggered, this, handler);
         return item;
     };
-    mnuViewLarge = addItem(QStringLiteral("mnuViewLarge"), tr("View Large"), false,
-                           &frmMain::mnuViewLarge_Click);
-    mnuViewSmall = addItem(QStringLiteral("mnuViewSmall"), tr("View Small"), true,
-                           &frmMain::mnuViewSmall_Click);
+    mnuViewLarge =
+        addItem(QStringLiteral("mnuViewLarge"), tr("View Large"), false, &frmMain::mnuViewLarge_Click);
+    mnuViewSmall =
+        addItem(QStringLiteral("mnuViewSmall"), tr("View Small"), true, &frmMain::mnuViewSmall_Click);
     mnu1 = mnuOptions->addSeparator();
     mnu1->setObjectName(QStringLiteral("mnu1"));
-    mnuOnTop = addItem(QStringLiteral("mnuOnTop"), tr("Always On Top"), false,
-                       &frmMain::mnuOnTop_Click);
+    mnuOnTop = addItem(QStringLiteral("mnuOnTop"), tr("Always On Top"), false, &frmMain::mnuOnTop_Click);
 
     // F10 opens the menu from the keyboard; the items themselves have no access keys.
     auto *openMenu = new QShortcut(QKeySequence(Qt::Key_F10), this);

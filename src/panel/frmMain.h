@@ -45,7 +45,8 @@ class QWindow;
 class RefreshPass;
 class SettingsStore;
 
-class frmMain : public QMainWindow {
+class frmMain : public QMainWindow
+{
     Q_OBJECT
 public:
     static constexpr int NodeButtonCount = PanelSettings::CallCount;

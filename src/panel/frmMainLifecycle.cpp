@@ -113,5 +113,6 @@ void frmMain::Form_Unload()
 // (and the object released) only once that delivery has returned.
 void frmMain::ELo_Closing()
 {
-    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { close(); }, Qt::QueuedConnection);
 }

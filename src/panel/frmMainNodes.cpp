@@ -33,10 +33,13 @@ void frmMain::LoadNodeButtons()
     });
     // The pass is let go once its own signal has returned, and only if it is still ours
     // (the shutdown may have let go of it first).
-    connect(m_pass.get(), &RefreshPass::ended, this, [this, pass = m_pass.get()] {
-        if (m_pass.get() == pass)
-            endRefresh();
-    }, Qt::QueuedConnection);
+    connect(
+        m_pass.get(), &RefreshPass::ended, this,
+        [this, pass = m_pass.get()] {
+            if (m_pass.get() == pass)
+                endRefresh();
+        },
+        Qt::QueuedConnection);
 }
 
 void frmMain::ButtonLoad_Timer()

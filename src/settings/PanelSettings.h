@@ -12,7 +12,8 @@
 
 class SettingsStore;
 
-struct PanelSettings {
+struct PanelSettings
+{
     static constexpr int CallCount = 40;
 
     std::optional<float> top;   // the frame's top edge, in twips

@@ -5,7 +5,8 @@
 
 #include "common/Failure.h"
 
-class SettingsError : public Failure {
+class SettingsError : public Failure
+{
 public:
     using Failure::Failure;
 };

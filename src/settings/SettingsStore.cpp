@@ -29,8 +29,7 @@ QString reasonFor(const QSettings &settings)
         return QStringLiteral("the file could not be parsed");
     const QFileInfo folder(QFileInfo(settings.fileName()).absolutePath());
     if (!folder.isDir())
-        return QStringLiteral("its folder %1 does not exist and cannot be created")
-            .arg(folder.filePath());
+        return QStringLiteral("its folder %1 does not exist and cannot be created").arg(folder.filePath());
     if (!folder.isWritable())
         return QStringLiteral("its folder %1 is not writable").arg(folder.filePath());
     return QStringLiteral("the file cannot be written");
@@ -64,8 +63,8 @@ SettingsStore::~SettingsStore() = default;
 
 std::unique_ptr<QSettings> SettingsStore::open() const
 {
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                       m_application, m_application);
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, m_application,
+                                       m_application);
 }
 
 QString SettingsStore::fileName() const
@@ -158,7 +157,8 @@ void SettingsStore::setUnreadableFileAside()
         std::fprintf(stderr, "dialboard: the settings file %s could not be read; it is kept as %s\n",
                      qPrintable(name), qPrintable(aside));
     else
-        std::fprintf(stderr, "dialboard: the settings file %s could not be read, and it could not be "
+        std::fprintf(stderr,
+                     "dialboard: the settings file %s could not be read, and it could not be "
                      "kept as %s; the next save replaces it\n",
                      qPrintable(name), qPrintable(aside));
 }

@@ -15,7 +15,8 @@
 
 class QSettings;
 
-class SettingsStore {
+class SettingsStore
+{
 public:
     // Opens the store of `application` (also its folder) and `section`, and reads the file.
     SettingsStore(const QString &application, const QString &section);

@@ -6,7 +6,8 @@
 #include <QString>
 #include <stdexcept>
 
-class ConversionError : public std::runtime_error {
+class ConversionError : public std::runtime_error
+{
 public:
     using std::runtime_error::runtime_error;
 };

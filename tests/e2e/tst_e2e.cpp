@@ -107,7 +107,8 @@ int colourCount(const QImage &image)
 }
 
 // What the test saw while the panel started.
-struct StartUp {
+struct StartUp
+{
     WId splash = 0;
     QRect splashClient;
     QMargins splashFrame;
@@ -121,14 +122,15 @@ struct StartUp {
 }  // namespace
 
 // Runs a helper that may fail the test, and leaves the test when it did.
-#define DO(step)                         \
-    do {                                 \
-        step;                            \
-        if (QTest::currentTestFailed())  \
-            return;                      \
+#define DO(step)                                                                                             \
+    do {                                                                                                     \
+        step;                                                                                                \
+        if (QTest::currentTestFailed())                                                                      \
+            return;                                                                                          \
     } while (false)
 
-class tst_e2e : public QObject {
+class tst_e2e : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
@@ -168,8 +170,8 @@ void tst_e2e::initTestCase()
 
 void tst_e2e::cleanup()
 {
-    Desktop::saveScreenshot(QStringLiteral(E2E_OUTPUT_DIR "/%1.png")
-                                .arg(QString::fromLatin1(QTest::currentTestFunction())));
+    Desktop::saveScreenshot(
+        QStringLiteral(E2E_OUTPUT_DIR "/%1.png").arg(QString::fromLatin1(QTest::currentTestFunction())));
     m_other.reset();
     m_panel.stop();
     m_sim.stop();
@@ -317,9 +319,10 @@ void tst_e2e::startUpShowsSplashThenPanelTitledWithCallsign()
                  || seen.splashTypes.contains(QStringLiteral("_NET_WM_WINDOW_TYPE_SPLASH")),
              qPrintable(seen.splashState.join(u' ') + u' ' + seen.splashTypes.join(u' ')));
     // It stays up through the 3 s wait and the 4 s wait while attaching.
-    QVERIFY2(seen.splashLastSeenMs - seen.splashFirstSeenMs >= 6000,
-             qPrintable(QStringLiteral("splash seen for %1 ms")
-                            .arg(seen.splashLastSeenMs - seen.splashFirstSeenMs)));
+    QVERIFY2(
+        seen.splashLastSeenMs - seen.splashFirstSeenMs >= 6000,
+        qPrintable(
+            QStringLiteral("splash seen for %1 ms").arg(seen.splashLastSeenMs - seen.splashFirstSeenMs)));
 
     // The panel: an ordinary decorated window, and it asked EchoLink for the callsign and
     // about its buttons.
@@ -450,7 +453,8 @@ void tst_e2e::alwaysOnTopStaysAboveAnotherOnTopWindow()
     m_other->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_other.get()));
     const WId other = m_other->winId();
-    QTRY_VERIFY_WITH_TIMEOUT(X11Probe::netWmState(other).contains(QStringLiteral("_NET_WM_STATE_ABOVE")), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(X11Probe::netWmState(other).contains(QStringLiteral("_NET_WM_STATE_ABOVE")),
+                             3000);
     QTRY_VERIFY_WITH_TIMEOUT(stackedAbove(m_window, other), OneOnTopTickMs);
 
     Desktop::raise(other);
@@ -466,8 +470,8 @@ void tst_e2e::closeEchoLinkClosesPanelAndSaves()
     DO(startStandIn(true));
     DO(startPanel());
     WId standIn = 0;
-    QTRY_VERIFY_WITH_TIMEOUT((standIn = Desktop::windowTitled(m_sim.process().processId(), StandInTitle)) != 0,
-                             5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (standIn = Desktop::windowTitled(m_sim.process().processId(), StandInTitle)) != 0, 5000);
 
     // "Close EchoLink" is the full-width button at the bottom of the stand-in's window.
     const QRect window = Desktop::clientGeometry(standIn);

@@ -44,7 +44,8 @@ QString storedCall(int index)
 
 }  // namespace
 
-class tst_keyboard : public QObject {
+class tst_keyboard : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
@@ -92,10 +93,12 @@ void tst_keyboard::initTestCase()
     // As when a screen reader is running: the panel offers its tree on the bus.
     QVERIFY2(m_panel.start({{QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1")}}),
              "the panel program did not start");
-    QVERIFY2((m_window = m_panel.waitForWindow(PanelTitle, StartUpTimeoutMs)) != 0, "the panel did not come up");
-    QVERIFY2(QTest::qWaitFor([this] { return !(m_application = m_reader->application(m_panel.processId())).isNull(); },
-                             10000),
-             "the panel never offered its tree on the accessibility bus");
+    QVERIFY2((m_window = m_panel.waitForWindow(PanelTitle, StartUpTimeoutMs)) != 0,
+             "the panel did not come up");
+    QVERIFY2(
+        QTest::qWaitFor(
+            [this] { return !(m_application = m_reader->application(m_panel.processId())).isNull(); }, 10000),
+        "the panel never offered its tree on the accessibility bus");
     Desktop::activate(m_window);
     QTRY_COMPARE_WITH_TIMEOUT(Desktop::activeWindow(), m_window, 5000);
 }

@@ -10,12 +10,9 @@
 #include <csignal>
 
 NodeProcess::NodeProcess(const QString &name, const QString &block, int host)
-    : m_name(name),
-      m_block(block),
-      m_address(QStringLiteral("%1.%2").arg(block).arg(host)),
+    : m_name(name), m_block(block), m_address(QStringLiteral("%1.%2").arg(block).arg(host)),
       m_bus(QStringLiteral("node-") + name)
-{
-}
+{}
 
 NodeProcess::~NodeProcess()
 {
@@ -60,8 +57,8 @@ void NodeProcess::writeConfig(const QMap<QString, QString> &values)
         const QString keyGroup = it.key().section(QLatin1Char('/'), 0, 0);
         if (keyGroup != group)
             file.write(QStringLiteral("[%1]\n").arg(group = keyGroup).toUtf8());
-        file.write((it.key().section(QLatin1Char('/'), 1) + QLatin1Char('=') + it.value()
-                    + QLatin1Char('\n')).toUtf8());
+        file.write((it.key().section(QLatin1Char('/'), 1) + QLatin1Char('=') + it.value() + QLatin1Char('\n'))
+                       .toUtf8());
     }
 }
 
@@ -140,9 +137,9 @@ bool NodeProcess::waitForStations(int count, int timeoutMs)
 QDBusMessage NodeProcess::call(const char *path, const char *interface, const char *method,
                                const QVariantList &arguments)
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        QLatin1String(Automation::ServiceName), QLatin1String(path), QLatin1String(interface),
-        QLatin1String(method));
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(QLatin1String(Automation::ServiceName), QLatin1String(path),
+                                       QLatin1String(interface), QLatin1String(method));
     message.setArguments(arguments);
     return m_bus.connection().call(message, QDBus::Block, Automation::CallTimeoutMs);
 }
@@ -176,8 +173,7 @@ QStringList NodeProcess::links()
 
 QString NodeProcess::directoryStatus()
 {
-    return call(Automation::StationPath, Automation::StationInterface,
-                Automation::DirectoryStatusMethod)
+    return call(Automation::StationPath, Automation::StationInterface, Automation::DirectoryStatusMethod)
         .arguments()
         .value(0)
         .toString();

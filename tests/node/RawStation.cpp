@@ -6,8 +6,7 @@
 #include <QNetworkDatagram>
 #include <QTest>
 
-RawStation::RawStation(const QString &address)
-    : m_address(address)
+RawStation::RawStation(const QString &address) : m_address(address)
 {
     m_bound = m_control.bind(m_address, 5199) && m_audio.bind(m_address, 5198);
 }

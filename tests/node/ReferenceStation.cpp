@@ -5,8 +5,7 @@
 
 ReferenceStation::ReferenceStation(const QString &address, const QString &callsign)
     : m_address(address), m_callsign(callsign)
-{
-}
+{}
 
 ReferenceStation::~ReferenceStation()
 {
@@ -21,9 +20,10 @@ ReferenceStation::~ReferenceStation()
 
 bool ReferenceStation::start(const QStringList &options)
 {
-    m_process.start(QStringLiteral(REFERENCE_STATION_PATH),
-                    QStringList{QStringLiteral("--address"), m_address,
-                                QStringLiteral("--callsign"), m_callsign} + options);
+    m_process.start(
+        QStringLiteral(REFERENCE_STATION_PATH),
+        QStringList{QStringLiteral("--address"), m_address, QStringLiteral("--callsign"), m_callsign}
+            + options);
     if (!m_process.waitForStarted(5000))
         return false;
     return !waitFor(QStringLiteral("ready"), 5000).isEmpty();

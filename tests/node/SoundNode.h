@@ -6,12 +6,12 @@
 #include "UdpAudioPort.h"
 #include "automation/AutomationContract.h"
 
-struct SoundNode {
+struct SoundNode
+{
     SoundNode(const QString &name, const QString &block, int host)
         : node(name, block, host), address(block + QLatin1Char('.') + QString::number(host)),
           speaker(address), microphonePort(UdpAudioPort::freePort(address))
-    {
-    }
+    {}
 
     QMap<QString, QString> config(const QString &callsign) const
     {
@@ -30,8 +30,8 @@ struct SoundNode {
 
     bool isTransmitting()
     {
-        return node.call(Automation::StationPath, Automation::StationInterface,
-                         Automation::IsTransmittingMethod)
+        return node
+            .call(Automation::StationPath, Automation::StationInterface, Automation::IsTransmittingMethod)
             .arguments()
             .value(0)
             .toBool();

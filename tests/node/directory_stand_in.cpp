@@ -5,9 +5,9 @@
 //   directory_stand_in --address 127.x.y.3 [--password PW] [--listed CALL,ID,ADDRESS]...
 //
 // Reads commands from stdin, one a line: "mode normal|silent|truncated|garbage|huge|longline|
-// trickle" (trickle: the list one byte every half second), "quit". Writes "ready" once it listens, repeats each mode command once it holds, and
-// writes one line per request: "logon CALL STATUS
-// ADDRESS ID DESCRIPTION", "refused CALL", "logoff CALL", "list".
+// trickle" (trickle: the list one byte every half second), "quit". Writes "ready" once it listens, repeats
+// each mode command once it holds, and writes one line per request: "logon CALL STATUS ADDRESS ID
+// DESCRIPTION", "refused CALL", "logoff CALL", "list".
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QHash>
@@ -89,8 +89,8 @@ private:
                 station.id = m_nextId++;
             station.callsign = call;
             station.description = QString::fromLatin1(fields[2]);
-            station.status = status.startsWith(QLatin1String("BUSY")) ? QStringLiteral("BUSY")
-                                                                      : QStringLiteral("ON");
+            station.status =
+                status.startsWith(QLatin1String("BUSY")) ? QStringLiteral("BUSY") : QStringLiteral("ON");
             station.address = QHostAddress(socket->peerAddress().toIPv4Address()).toString();
             say(QStringLiteral("logon %1 %2 %3 %4 %5")
                     .arg(call, station.status, station.address)
@@ -119,13 +119,13 @@ private:
             all << station;
         if (m_mode == QLatin1String("huge"))
             for (int i = 0; i < 100000; ++i)
-                all << Listing{QStringLiteral("X%1").arg(i), QStringLiteral("filler"),
-                               QStringLiteral("ON"), 500000 + i, QStringLiteral("127.255.255.254")};
+                all << Listing{QStringLiteral("X%1").arg(i), QStringLiteral("filler"), QStringLiteral("ON"),
+                               500000 + i, QStringLiteral("127.255.255.254")};
         QByteArray text = "@@@\n" + QByteArray::number(all.size()) + "\n";
         for (const Listing &station : all)
             text += station.callsign.toLatin1() + "\n" + station.description.toLatin1() + " ["
-                    + station.status.toLatin1() + " 12:00]\n" + QByteArray::number(station.id)
-                    + "\n" + station.address.toLatin1() + "\n";
+                    + station.status.toLatin1() + " 12:00]\n" + QByteArray::number(station.id) + "\n"
+                    + station.address.toLatin1() + "\n";
         text += "+++";
         if (m_mode == QLatin1String("truncated"))
             return text.left(text.size() / 2);
@@ -161,12 +161,12 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addOptions({{QStringLiteral("address"), QStringLiteral("Loopback address to listen on."),
-                        QStringLiteral("ADDRESS")},
-                       {QStringLiteral("password"), QStringLiteral("The one password accepted."),
-                        QStringLiteral("PW")},
-                       {QStringLiteral("listed"), QStringLiteral("A listed station: CALL,ID,ADDRESS."),
-                        QStringLiteral("ENTRY")}});
+    parser.addOptions(
+        {{QStringLiteral("address"), QStringLiteral("Loopback address to listen on."),
+          QStringLiteral("ADDRESS")},
+         {QStringLiteral("password"), QStringLiteral("The one password accepted."), QStringLiteral("PW")},
+         {QStringLiteral("listed"), QStringLiteral("A listed station: CALL,ID,ADDRESS."),
+          QStringLiteral("ENTRY")}});
     parser.process(app);
     const QHostAddress address(parser.value(QStringLiteral("address")));
     if (!address.isLoopback()) {
@@ -180,11 +180,13 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "directory_stand_in: --listed wants CALL,ID,LOOPBACK-ADDRESS\n");
             return 2;
         }
-        listed << Listing{parts[0], QStringLiteral("listed"), QStringLiteral("ON"), parts[1].toInt(), parts[2]};
+        listed << Listing{parts[0], QStringLiteral("listed"), QStringLiteral("ON"), parts[1].toInt(),
+                          parts[2]};
     }
     Directory directory(parser.value(QStringLiteral("password")), listed);
     if (!directory.listen(address)) {
-        std::fprintf(stderr, "directory_stand_in: cannot listen on %s port 5200\n", qPrintable(address.toString()));
+        std::fprintf(stderr, "directory_stand_in: cannot listen on %s port 5200\n",
+                     qPrintable(address.toString()));
         return 1;
     }
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
@@ -204,8 +206,7 @@ int main(int argc, char *argv[])
                 directory.setMode(command.mid(5));
                 std::printf("%s\n", qPrintable(command));  // the test waits for this
                 std::fflush(stdout);
-            }
-            else if (command == QLatin1String("quit"))
+            } else if (command == QLatin1String("quit"))
                 app.quit();
         }
     });

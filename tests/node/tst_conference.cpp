@@ -1,9 +1,9 @@
 // The node's conference wiring with in-memory ends at 16 kHz: every link is heard on the
 // local output, a link's audio goes to the other links and never back to itself, and the
 // local input reaches the links only while transmitting.
-#include "AudioTestMain.h"
 #include "AudioAnalysis.h"
 #include "AudioTestEnds.h"
+#include "AudioTestMain.h"
 #include "node/audio/ConferenceAudio.h"
 #include "node/audio/LinkRateAdapter.h"
 
@@ -16,7 +16,8 @@ namespace {
 constexpr int Rate = 16000;
 
 // One link's two ends: what it receives (played by the test) and what is sent to it.
-struct TestLink {
+struct TestLink
+{
     BufferSource received;
     CaptureSink sent;
 };
@@ -26,9 +27,10 @@ double level(const CaptureSink &sink, double frequency)
     return toneLevelDbfs(sink.samples(), frequency, Rate);
 }
 
-} // namespace
+}  // namespace
 
-class tst_conference : public QObject {
+class tst_conference : public QObject
+{
     Q_OBJECT
 private:
     // Plays a half-second tone at -12 dBFS from `source` and waits until it has been
@@ -38,7 +40,6 @@ private:
         source.play(tone(frequency, -12.0, 0.5, Rate));
         QVERIFY(QTest::qWaitFor([&] { return source.flushed(); }, 5000));
     }
-
 
 private Q_SLOTS:
     void everyLinkIsHeardLocallyAndByTheOthers()

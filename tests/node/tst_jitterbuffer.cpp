@@ -2,8 +2,8 @@
 // every arrival is exactly as early or late as the test says: it holds back a talk spurt
 // only as long as the link's jitter needs, grows after an underrun or when arrivals
 // spread, shrinks slowly again, and loses no sound doing so.
-#include "AudioTestMain.h"
 #include "AudioTestEnds.h"
+#include "AudioTestMain.h"
 #include "node/audio/JitterBuffer.h"
 
 #include <QTest>
@@ -16,7 +16,8 @@ constexpr int PacketSamples = 640;  // four 20 ms frames at 8 kHz
 constexpr double PacketMs = 80.0;
 
 // A receive buffer whose clock the test sets, feeding a sink that takes everything.
-struct Receiver {
+struct Receiver
+{
     double now = 0;
     JitterBuffer buffer{[this] { return now; }};
     CaptureSink played;
@@ -40,9 +41,10 @@ struct Receiver {
     }
 };
 
-} // namespace
+}  // namespace
 
-class JitterBufferTest : public QObject {
+class JitterBufferTest : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void holdFollowsTheSpreadOfArrivals()

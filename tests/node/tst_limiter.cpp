@@ -1,10 +1,10 @@
 // The output limiter and the level meters: quiet audio passes untouched, loud audio and
 // garbage never exceed -6 dBFS, the gain ramps without clicks and recovers; the meter
 // reads peak and RMS of what passed since it was last read.
-#include "AudioTestMain.h"
 #include "AudioAnalysis.h"
-#include "node/audio/AudioLevel.h"
 #include "AudioTestEnds.h"
+#include "AudioTestMain.h"
+#include "node/audio/AudioLevel.h"
 #include "node/audio/LevelMeter.h"
 #include "node/audio/OutputLimiter.h"
 
@@ -14,7 +14,8 @@
 
 using namespace AudioAnalysis;
 
-class tst_limiter : public QObject {
+class tst_limiter : public QObject
+{
     Q_OBJECT
 private:
     std::vector<float> limited(const std::vector<float> &input)
@@ -26,7 +27,7 @@ private:
         limiter.registerSink(&sink);
         source.play(input);
         if (!QTest::qWaitFor([&] { return source.flushed(); }, 5000))
-            return {}; // never flushed: nothing for the checks to find
+            return {};  // never flushed: nothing for the checks to find
         return sink.samples();
     }
 
@@ -37,7 +38,6 @@ private:
             all.insert(all.end(), p.begin(), p.end());
         return all;
     }
-
 
 private Q_SLOTS:
     void quietAudioPassesUnchanged()
@@ -53,8 +53,8 @@ private Q_SLOTS:
     void loudAudioStaysBelowCeilingWithoutClicks()
     {
         // Quiet, then a sudden full-scale tone, then quiet again.
-        const auto input = joined({tone(440.0, -20.0, 0.3, 16000), tone(440.0, 0.0, 0.5, 16000),
-                                   tone(440.0, -20.0, 1.0, 16000)});
+        const auto input = joined(
+            {tone(440.0, -20.0, 0.3, 16000), tone(440.0, 0.0, 0.5, 16000), tone(440.0, -20.0, 1.0, 16000)});
         const auto output = limited(input);
         QVERIFY(peakDbfs(output) <= -6.0);
         // Limited, not silenced: the loud part sits just under the ceiling.
@@ -107,10 +107,10 @@ private Q_SLOTS:
         source.play(tone(1000.0, -12.0, 0.5, 16000), false);
         auto levels = meter.takeLevels();
         QVERIFY(std::abs(levels.peakDbfs + 12.0) < 0.05);
-        QVERIFY(std::abs(levels.rmsDbfs - (-12.0 - 3.01)) < 0.05); // a sine's RMS
-        QCOMPARE(sink.samples().size(), size_t(8000));             // and it passed on
+        QVERIFY(std::abs(levels.rmsDbfs - (-12.0 - 3.01)) < 0.05);  // a sine's RMS
+        QCOMPARE(sink.samples().size(), size_t(8000));              // and it passed on
 
-        levels = meter.takeLevels(); // nothing since
+        levels = meter.takeLevels();  // nothing since
         QCOMPARE(levels.peakDbfs, AudioLevel::FloorDbfs);
         QCOMPARE(levels.rmsDbfs, AudioLevel::FloorDbfs);
 

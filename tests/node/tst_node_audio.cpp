@@ -14,8 +14,8 @@
 
 #include <QApplication>
 #include <QRandomGenerator>
-#include <QUdpSocket>
 #include <QTest>
+#include <QUdpSocket>
 
 using namespace AudioAnalysis;
 
@@ -86,7 +86,8 @@ void tst_node_audio::toneFromBReachesA()
     QFETCH(bool, gsmOnly);
     SoundNode a(QStringLiteral("A"), Block, 1), b(QStringLiteral("B"), Block, 2);
     QMap<QString, QString> configB = b.config(QStringLiteral("NODE-B"));
-    configB.insert(QStringLiteral("Audio/GsmOnly"), gsmOnly ? QStringLiteral("true") : QStringLiteral("false"));
+    configB.insert(QStringLiteral("Audio/GsmOnly"),
+                   gsmOnly ? QStringLiteral("true") : QStringLiteral("false"));
     QVERIFY(start(a, a.config(QStringLiteral("NODE-A")), 1));
     QVERIFY(start(b, configB, 2));
     QVERIFY(a.node.waitForOutput(QStringLiteral("station list: 2 stations"), StartMs));
@@ -125,7 +126,8 @@ void tst_node_audio::toneFromBReachesA()
 
 void tst_node_audio::twoStationsAtOnceAreMixed()
 {
-    SoundNode a(QStringLiteral("A"), Block, 1), b(QStringLiteral("B"), Block, 2), c(QStringLiteral("C"), Block, 4);
+    SoundNode a(QStringLiteral("A"), Block, 1), b(QStringLiteral("B"), Block, 2),
+        c(QStringLiteral("C"), Block, 4);
     QVERIFY(start(a, a.config(QStringLiteral("NODE-A")), 1));
     QVERIFY(start(b, b.config(QStringLiteral("NODE-B")), 2));
     QVERIFY(start(c, c.config(QStringLiteral("NODE-C")), 3));
@@ -145,7 +147,8 @@ void tst_node_audio::twoStationsAtOnceAreMixed()
     const auto heard = a.speaker.received();
     QVERIFY2(heard.size() > size_t(Rate), qPrintable(QString::number(heard.size())));
     const auto middle = slice(heard, Rate, 0.3, double(heard.size()) / Rate - 0.3);
-    const double level700 = toneLevelDbfs(middle, 700.0, Rate), level1300 = toneLevelDbfs(middle, 1300.0, Rate);
+    const double level700 = toneLevelDbfs(middle, 700.0, Rate),
+                 level1300 = toneLevelDbfs(middle, 1300.0, Rate);
     qInfo("both at once: 700 Hz at %.2f dBFS, 1300 Hz at %.2f dBFS, peak %.2f dBFS", level700, level1300,
           peakDbfs(heard));
     QVERIFY(peakDbfs(heard) <= -6.0);
@@ -217,8 +220,8 @@ void tst_node_audio::soundProblemsAreNamedAndLinksGoOn()
     QVERIFY(a.node.start());
     for (const QString &device : {QStringLiteral("'nosuch:card' ([Audio] InputDevice in "),
                                   QStringLiteral("'udp:%1.1' ([Audio] OutputDevice in ").arg(Block)})
-        QVERIFY2(a.node.waitForOutput(QStringLiteral("cannot open the sound device ") + device + a.node.configPath(),
-                                      StartMs),
+        QVERIFY2(a.node.waitForOutput(
+                     QStringLiteral("cannot open the sound device ") + device + a.node.configPath(), StartMs),
                  qPrintable(a.node.output()));
     // B runs without a sound card, as asked, though its configuration names one.
     b.node.writeConfig(b.config(QStringLiteral("NODE-B")));

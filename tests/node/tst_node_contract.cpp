@@ -195,7 +195,8 @@ void tst_node_contract::refreshAsksFortyQuestionsInOrder()
     const QStringList calls = fortyCalls();
     QList<QDBusPendingCall> pending;
     for (const QString &call : calls)
-        pending << m_bus.asyncCall(question(Automation::IsConnectedMethod, {call}), Automation::CallTimeoutMs);
+        pending << m_bus.asyncCall(question(Automation::IsConnectedMethod, {call}),
+                                   Automation::CallTimeoutMs);
     QElapsedTimer sincePrevious;
     sincePrevious.start();
     for (QDBusPendingCall &answer : pending) {
@@ -206,7 +207,8 @@ void tst_node_contract::refreshAsksFortyQuestionsInOrder()
     }
 
     // The monitor saw the forty questions arrive in the panel's order.
-    QTRY_VERIFY_WITH_TIMEOUT(QString::fromUtf8(monitor.peek(1 << 24)).count(QStringLiteral("member=IsConnected")) >= 40, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QString::fromUtf8(monitor.peek(1 << 24)).count(QStringLiteral("member=IsConnected")) >= 40, 5000);
     monitor.kill();
     monitor.waitForFinished(3000);
     const QString seen = QString::fromUtf8(monitor.readAllStandardOutput());
@@ -236,11 +238,13 @@ void tst_node_contract::clickLinksAndClickAgainDrops()
         return ask(Automation::IsConnectedMethod, {QStringLiteral("NODE-B")}).arguments().value(0).toBool();
     };
     QVERIFY(!linked());
-    QCOMPARE(ask(Automation::ConnectMethod, {QStringLiteral("NODE-B"), 0}).type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(ask(Automation::ConnectMethod, {QStringLiteral("NODE-B"), 0}).type(),
+             QDBusMessage::ReplyMessage);
     QTRY_VERIFY_WITH_TIMEOUT(linked(), LinkMs);
     if (m_node)
         QVERIFY(m_b->waitForLinked(QStringLiteral("NODE-A"), true, LinkMs));
-    QCOMPARE(ask(Automation::DisconnectMethod, {QStringLiteral("NODE-B")}).type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(ask(Automation::DisconnectMethod, {QStringLiteral("NODE-B")}).type(),
+             QDBusMessage::ReplyMessage);
     QTRY_VERIFY_WITH_TIMEOUT(!linked(), LinkMs);
     if (m_node)
         QVERIFY(m_b->waitForLinked(QStringLiteral("NODE-A"), false, LinkMs));
@@ -280,8 +284,8 @@ void tst_node_contract::stoppedServerEndsThePassAtTheTimeOut()
     QVERIFY2(elapsed >= Automation::CallTimeoutMs - 50 && elapsed < Automation::CallTimeoutMs + 1000,
              qPrintable(QString::number(elapsed)));
     ::kill(pid_t(m_pid), SIGCONT);
-    const QDBusMessage after = m_bus.call(question(Automation::IsConnectedMethod, {QStringLiteral("NODE-B")}),
-                                          QDBus::Block, 2000);
+    const QDBusMessage after =
+        m_bus.call(question(Automation::IsConnectedMethod, {QStringLiteral("NODE-B")}), QDBus::Block, 2000);
     QCOMPARE(after.type(), QDBusMessage::ReplyMessage);
 }
 

@@ -41,8 +41,7 @@ private:
                                       const QMap<QString, QString> &values = {});
 };
 
-std::unique_ptr<NodeProcess> tst_node_directory::node(const QString &name, int n,
-                                                      const QStringList &servers,
+std::unique_ptr<NodeProcess> tst_node_directory::node(const QString &name, int n, const QStringList &servers,
                                                       const QMap<QString, QString> &values)
 {
     auto node = std::make_unique<NodeProcess>(name, Block, n);
@@ -118,7 +117,8 @@ void tst_node_directory::tricklingStationListIsGivenUpAtItsDeadline()
     // A byte every half second never leaves the connection silent for the 2 s the node
     // allows; the whole answer gets those 2 s all the same.
     directory.setMode(QStringLiteral("trickle"));
-    const QString givenUp = QStringLiteral("station list not fetched: the directory did not send the whole list within 2000 ms");
+    const QString givenUp =
+        QStringLiteral("station list not fetched: the directory did not send the whole list within 2000 ms");
     a->connectTo(QStringLiteral("NODE-Z"));
     QVERIFY2(a->waitForOutput(givenUp, StartMs), qPrintable(a->output()));
     QCOMPARE(a->directoryStatus(), QStringLiteral("online"));
@@ -126,7 +126,8 @@ void tst_node_directory::tricklingStationListIsGivenUpAtItsDeadline()
     // A directory that answers again is read again.
     directory.setMode(QStringLiteral("normal"));
     const qsizetype before = a->output().size();
-    QTRY_VERIFY_WITH_TIMEOUT(a->output().indexOf(QStringLiteral("station list: 1 stations"), before) >= 0, StartMs);
+    QTRY_VERIFY_WITH_TIMEOUT(a->output().indexOf(QStringLiteral("station list: 1 stations"), before) >= 0,
+                             StartMs);
 }
 
 void tst_node_directory::lookupsShareOneFetchPerSpacing()

@@ -55,16 +55,36 @@ void tst_node_faults::badValuesNameTheKeyAndTheFile_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("named");
-    QTest::newRow("links") << "Links/MaxLinks" << "many" << "[Links] MaxLinks";
-    QTest::newRow("zero links") << "Links/MaxLinks" << "0" << "[Links] MaxLinks";
-    QTest::newRow("policy") << "Links/Incoming" << "friends" << "[Links] Incoming";
-    QTest::newRow("pattern") << "Links/Accept" << "(W1" << "[Links] Accept";
-    QTest::newRow("address") << "Network/BindAddress" << "here" << "[Network] BindAddress";
-    QTest::newRow("callsign") << "Station/Callsign" << "W1 AW" << "[Station] Callsign";
-    QTest::newRow("retry") << "Timing/DirectoryRetryMs" << "-5" << "[Timing] DirectoryRetryMs";
-    QTest::newRow("sound device") << "Audio/OutputDevice" << "default" << "[Audio] OutputDevice";
-    QTest::newRow("gsm only") << "Audio/GsmOnly" << "maybe" << "[Audio] GsmOnly";
-    QTest::newRow("transmit limit") << "Audio/TransmitLimitMs" << "5" << "[Audio] TransmitLimitMs";
+    QTest::newRow("links") << "Links/MaxLinks"
+                           << "many"
+                           << "[Links] MaxLinks";
+    QTest::newRow("zero links") << "Links/MaxLinks"
+                                << "0"
+                                << "[Links] MaxLinks";
+    QTest::newRow("policy") << "Links/Incoming"
+                            << "friends"
+                            << "[Links] Incoming";
+    QTest::newRow("pattern") << "Links/Accept"
+                             << "(W1"
+                             << "[Links] Accept";
+    QTest::newRow("address") << "Network/BindAddress"
+                             << "here"
+                             << "[Network] BindAddress";
+    QTest::newRow("callsign") << "Station/Callsign"
+                              << "W1 AW"
+                              << "[Station] Callsign";
+    QTest::newRow("retry") << "Timing/DirectoryRetryMs"
+                           << "-5"
+                           << "[Timing] DirectoryRetryMs";
+    QTest::newRow("sound device") << "Audio/OutputDevice"
+                                  << "default"
+                                  << "[Audio] OutputDevice";
+    QTest::newRow("gsm only") << "Audio/GsmOnly"
+                              << "maybe"
+                              << "[Audio] GsmOnly";
+    QTest::newRow("transmit limit") << "Audio/TransmitLimitMs"
+                                    << "5"
+                                    << "[Audio] TransmitLimitMs";
 }
 
 void tst_node_faults::badValuesNameTheKeyAndTheFile()
@@ -76,7 +96,11 @@ void tst_node_faults::badValuesNameTheKeyAndTheFile()
     QMap<QString, QString> config = node.standardConfig(QStringLiteral("NODE-A"));
     config.insert(key, value);
     node.writeConfig(config);
-    const QByteArray before = [&] { QFile f(node.configPath()); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    const QByteArray before = [&] {
+        QFile f(node.configPath());
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
     QVERIFY(node.start({}, false));
     QCOMPARE(node.waitForExit(10000), 1);
     const QString output = node.output();
@@ -96,17 +120,20 @@ void tst_node_faults::incompleteOrExposedConfigurationStartsNoNetworking()
     NodeProcess fresh(QStringLiteral("fresh"), Block, 1);
     QVERIFY(fresh.start());
     QVERIFY(fresh.waitForOutput(QStringLiteral("Callsign and Password are set in the [Station] section of %1")
-                                    .arg(fresh.configPath()), StartMs));
-    QCOMPARE(QFile::permissions(fresh.configPath()),
-             QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
+                                    .arg(fresh.configPath()),
+                                StartMs));
+    QCOMPARE(QFile::permissions(fresh.configPath()), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                         | QFileDevice::ReadUser | QFileDevice::WriteUser);
     QVERIFY(fresh.directoryStatus().startsWith(QStringLiteral("off: ")));
-    QCOMPARE(errorOf(fresh.connectTo(QStringLiteral("NODE-B"))), QStringLiteral("org.dialboard.EchoLink.Error.Offline"));
+    QCOMPARE(errorOf(fresh.connectTo(QStringLiteral("NODE-B"))),
+             QStringLiteral("org.dialboard.EchoLink.Error.Offline"));
     QVERIFY(!fresh.isConnected(QStringLiteral("NODE-B")));
 
     // A complete file that others may read: the password is exposed, so no networking.
     NodeProcess exposed(QStringLiteral("exposed"), Block, 2);
     exposed.writeConfig(exposed.standardConfig(QStringLiteral("NODE-B")));
-    QVERIFY(QFile::setPermissions(exposed.configPath(), QFile::permissions(exposed.configPath()) | QFileDevice::ReadOther));
+    QVERIFY(QFile::setPermissions(exposed.configPath(),
+                                  QFile::permissions(exposed.configPath()) | QFileDevice::ReadOther));
     QVERIFY(exposed.start());
     QVERIFY(exposed.waitForOutput(QStringLiteral("run: chmod 600 %1").arg(exposed.configPath()), StartMs));
     QVERIFY(exposed.directoryStatus().contains(QStringLiteral("chmod 600")));
@@ -141,7 +168,8 @@ void tst_node_faults::directoryDownAtStartThenBack()
     QVERIFY(a.start());
     QVERIFY(a.waitForOutput(QStringLiteral("trying again"), StartMs));
     QVERIFY(a.directoryStatus().contains(QStringLiteral("trying again")));
-    QCOMPARE(errorOf(a.connectTo(QStringLiteral("NODE-B"))), QStringLiteral("org.dialboard.EchoLink.Error.NoStationList"));
+    QCOMPARE(errorOf(a.connectTo(QStringLiteral("NODE-B"))),
+             QStringLiteral("org.dialboard.EchoLink.Error.NoStationList"));
     QVERIFY(a.isRunning());
 
     DirectoryProcess directory;
@@ -159,7 +187,8 @@ void tst_node_faults::silentDirectoryIsRetriedUntilItAnswers()
     a.writeConfig(a.standardConfig(QStringLiteral("NODE-A")));
     QVERIFY(a.start());
     // The node's own bound (2 s here), not the library's two minutes.
-    QVERIFY(a.waitForOutput(QStringLiteral("the directory did not answer within 2000 ms; trying again"), StartMs));
+    QVERIFY(a.waitForOutput(QStringLiteral("the directory did not answer within 2000 ms; trying again"),
+                            StartMs));
     QVERIFY(a.directoryStatus().contains(QStringLiteral("trying again")));
     directory.setMode(QStringLiteral("normal"));
     QTRY_COMPARE_WITH_TIMEOUT(a.directoryStatus(), QStringLiteral("online"), StartMs);
@@ -180,7 +209,8 @@ void tst_node_faults::brokenStationListsLeaveLinksIntact()
         a.output();
         const int before = a.output().count(QStringLiteral("station list not fetched"));
         // A station not in the list in hand asks for a fresh list, which is broken.
-        QCOMPARE(errorOf(a.connectTo(QStringLiteral("NODE-Z"))), QStringLiteral("org.dialboard.EchoLink.Error.NoSuchStation"));
+        QCOMPARE(errorOf(a.connectTo(QStringLiteral("NODE-Z"))),
+                 QStringLiteral("org.dialboard.EchoLink.Error.NoSuchStation"));
         QTRY_VERIFY2_WITH_TIMEOUT(a.output().count(QStringLiteral("station list not fetched")) > before,
                                   qPrintable(mode), StartMs);
         QVERIFY2(a.isRunning(), qPrintable(mode));
@@ -214,9 +244,9 @@ void tst_node_faults::malformedDatagramsLeaveTheLinkIntact()
     for (int i = 0; i < 10000; ++i) {
         int size = int(random.bounded(600));
         if (i % 10 == 0)
-            size = int(random.bounded(4));           // truncated headers
+            size = int(random.bounded(4));  // truncated headers
         else if (i % 97 == 0)
-            size = 60000;                            // oversized
+            size = 60000;  // oversized
         QByteArray datagram(size, '\0');
         for (char &byte : datagram)
             byte = char(random.bounded(256));
@@ -256,8 +286,8 @@ void tst_node_faults::quitWaitsForASilentDirectoryAtMostTwoSeconds()
     QVERIFY2(a.waitForExit(5000) == 0, qPrintable(a.output().right(9000)));
     QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
     // Whichever of the node's two bounds ends the wait, the log says the log-off failed.
-    QVERIFY2(a.output().contains(QRegularExpression(QStringLiteral(
-                 "did not confirm the log-off in time|could not log off the directory"))),
+    QVERIFY2(a.output().contains(QRegularExpression(
+                 QStringLiteral("did not confirm the log-off in time|could not log off the directory"))),
              qPrintable(a.output()));
 }
 
@@ -267,8 +297,9 @@ void tst_node_faults::killedPeerDropsAfterTheLinkTimeOut()
     QVERIFY(directory.start(Block + QStringLiteral(".3")));
     NodeProcess a(QStringLiteral("A"), Block, 1);
     NodeProcess b(QStringLiteral("B"), Block, 2);
-    linkAandB(a, b, {{QStringLiteral("Timing/KeepAliveMs"), QStringLiteral("500")},
-                     {QStringLiteral("Timing/LinkTimeoutMs"), QString::number(LinkTimeoutMs)}});
+    linkAandB(a, b,
+              {{QStringLiteral("Timing/KeepAliveMs"), QStringLiteral("500")},
+               {QStringLiteral("Timing/LinkTimeoutMs"), QString::number(LinkTimeoutMs)}});
 
     b.sendSignal(SIGKILL);
     QVERIFY(b.waitForExit(5000) != 0);

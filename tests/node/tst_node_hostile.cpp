@@ -3,12 +3,12 @@
 // datagrams from strangers, from the linked address's other ports and from the linked
 // station itself change nothing, a flood of callers is answered at most once each, and
 // the bus answers throughout.
-#include "node/protocol/AudioPacket.h"
-#include "node/protocol/ControlPacket.h"
 #include "DirectoryProcess.h"
 #include "NodeProcess.h"
 #include "RawStation.h"
 #include "TestEnvironment.h"
+#include "node/protocol/AudioPacket.h"
+#include "node/protocol/ControlPacket.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -136,8 +136,10 @@ void tst_node_hostile::verifyLinksIntact()
 void tst_node_hostile::craftedDatagramsChangeNothing()
 {
     // Something private passes through A first: B's chat, which A must never echo.
-    QCOMPARE(m_b->call("/Station", "org.dialboard.EchoLink.Station", "SendChat", {QString::fromLatin1(Marker)}).type(),
-             QDBusMessage::ReplyMessage);
+    QCOMPARE(
+        m_b->call("/Station", "org.dialboard.EchoLink.Station", "SendChat", {QString::fromLatin1(Marker)})
+            .type(),
+        QDBusMessage::ReplyMessage);
     QVERIFY(m_a->waitForOutput(QString::fromLatin1(Marker), LinkMs));
 
     QRandomGenerator random(20261207);
@@ -205,7 +207,8 @@ void tst_node_hostile::floodOfCallersWhileLinked()
     clock.start();
     for (int round = 0; round < 200; ++round) {
         for (int i = 0; i < 100; ++i)
-            callers[i]->control(host(1), ControlPacket::sdes(QByteArray("N") + QByteArray::number(i) + "X", "x", ""));
+            callers[i]->control(host(1),
+                                ControlPacket::sdes(QByteArray("N") + QByteArray::number(i) + "X", "x", ""));
         probeBus();
         QTest::qWait(std::max<qint64>(0, (round + 1) * 20 - clock.elapsed()));
     }
@@ -220,7 +223,8 @@ void tst_node_hostile::floodOfCallersWhileLinked()
     verifyLinksIntact();
     const QString log = m_a->output();
     for (int i = 0; i < 100; ++i)
-        QVERIFY2(log.count(QStringLiteral("from %1:").arg(callerAddress(i))) <= 1, qPrintable(callerAddress(i)));
+        QVERIFY2(log.count(QStringLiteral("from %1:").arg(callerAddress(i))) <= 1,
+                 qPrintable(callerAddress(i)));
 }
 
 void tst_node_hostile::manyCallersAreEachAnsweredOnce()

@@ -114,7 +114,8 @@ void tst_node_incoming::patternsChooseWhoMayLinkIn()
     QCOMPARE(w->connectTo(QStringLiteral("NODE-A")).type(), QDBusMessage::ReplyMessage);
     QVERIFY(a->waitForOutput(QStringLiteral("refused NODE-X1 from %1.4").arg(Block), StartMs));
     QVERIFY(a->waitForOutput(QStringLiteral("refused W1AW from %1.5").arg(Block), StartMs));
-    QVERIFY(w->waitForOutput(QStringLiteral("info from NODE-A: NODE-A does not take links from W1AW"), StartMs));
+    QVERIFY(
+        w->waitForOutput(QStringLiteral("info from NODE-A: NODE-A does not take links from W1AW"), StartMs));
     QVERIFY(w->waitForLinked(QStringLiteral("NODE-A"), false, LinkMs));
     QCOMPARE(a->links(), QStringList());
 
@@ -132,7 +133,8 @@ void tst_node_incoming::patternsChooseWhoMayLinkIn()
 
 void tst_node_incoming::fullStationIsBusyAndSaysSo()
 {
-    auto a = node(QStringLiteral("A"), 1, QStringLiteral("NODE-A"), {{QStringLiteral("Links/MaxLinks"), QStringLiteral("1")}});
+    auto a = node(QStringLiteral("A"), 1, QStringLiteral("NODE-A"),
+                  {{QStringLiteral("Links/MaxLinks"), QStringLiteral("1")}});
     auto b = node(QStringLiteral("B"), 2, QStringLiteral("NODE-B"));
     auto c = node(QStringLiteral("C"), 4, QStringLiteral("NODE-C"));
     QVERIFY(a && b && c);
@@ -162,8 +164,9 @@ void tst_node_incoming::fullStationIsBusyAndSaysSo()
 void tst_node_incoming::unknownCallersFetchOneListPerInterval()
 {
     // A with the network's intervals: its list is fetched at log-on, then not for minutes.
-    const QMap<QString, QString> slow = {{QStringLiteral("Timing/ListRefreshMs"), QStringLiteral("600000")},
-                                         {QStringLiteral("Timing/UnknownCallerFetchMs"), QStringLiteral("60000")}};
+    const QMap<QString, QString> slow = {
+        {QStringLiteral("Timing/ListRefreshMs"), QStringLiteral("600000")},
+        {QStringLiteral("Timing/UnknownCallerFetchMs"), QStringLiteral("60000")}};
     auto a = node(QStringLiteral("A"), 1, QStringLiteral("NODE-A"), slow);
     QVERIFY(a);
     // Two stations log on after A fetched its list: A does not know them.
@@ -184,7 +187,9 @@ void tst_node_incoming::unknownCallersFetchOneListPerInterval()
     QVERIFY(d);
     const int listsNow = countOf(m_directory->log(), QStringLiteral("list"));
     QCOMPARE(d->connectTo(QStringLiteral("NODE-A")).type(), QDBusMessage::ReplyMessage);
-    QVERIFY(a->waitForOutput(QStringLiteral("refused NODE-D from %1.5: NODE-D is not in the directory's station list").arg(Block), StartMs));
+    QVERIFY(a->waitForOutput(
+        QStringLiteral("refused NODE-D from %1.5: NODE-D is not in the directory's station list").arg(Block),
+        StartMs));
     QTest::qWait(500);
     QCOMPARE(countOf(m_directory->log(), QStringLiteral("list")), listsNow);
     QVERIFY(!a->isConnected(QStringLiteral("NODE-D")));
@@ -212,7 +217,8 @@ void tst_node_incoming::secondStationBehindALinkedAddressIsRefused()
     // as a caller does, between B's own keep-alives.
     QUdpSocket neighbour;
     QVERIFY(neighbour.bind(QHostAddress(Block + QStringLiteral(".2")), 0));
-    const QString refusal = QStringLiteral("refused NODE-N from %1.2: NODE-B is linked from that address").arg(Block);
+    const QString refusal =
+        QStringLiteral("refused NODE-N from %1.2: NODE-B is linked from that address").arg(Block);
     QDeadlineTimer deadline(3 * StartMs);
     while (!a->output().contains(refusal) && !deadline.hasExpired()) {
         neighbour.writeDatagram(hello("NODE-N"), QHostAddress(Block + QStringLiteral(".1")), 5199);

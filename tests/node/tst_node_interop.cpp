@@ -46,7 +46,8 @@ bool isTone(double hz, double dbfs, double hzSlack, double sentDbfs)
 }
 
 // Node A and the reference station K1REF, both started, ready to link.
-struct Interop {
+struct Interop
+{
     SoundNode node{QStringLiteral("A"), Block, 1};
     ReferenceStation reference{Block + QStringLiteral(".4"), RefCall};
 
@@ -74,8 +75,9 @@ struct Interop {
 
     bool sendChat(const QString &text)
     {
-        return node.node.call(Automation::StationPath, Automation::StationInterface, Automation::SendChatMethod,
-                              {text})
+        return node.node
+                   .call(Automation::StationPath, Automation::StationInterface, Automation::SendChatMethod,
+                         {text})
                    .type()
                == QDBusMessage::ReplyMessage;
     }
@@ -109,8 +111,9 @@ private:
 
 void tst_node_interop::initTestCase()
 {
-    QVERIFY(m_directory.start(Block + QStringLiteral(".3"),
-                              {QStringLiteral("--listed"), QStringLiteral("%1,7014,%2.4").arg(RefCall, Block)}));
+    QVERIFY(
+        m_directory.start(Block + QStringLiteral(".3"),
+                          {QStringLiteral("--listed"), QStringLiteral("%1,7014,%2.4").arg(RefCall, Block)}));
 }
 
 void tst_node_interop::linkCarriesSoundAndText_data()
@@ -137,14 +140,16 @@ void tst_node_interop::linkCarriesSoundAndText()
     QFETCH(bool, byeFromNode);
     const bool speex = !nodeGsmOnly && !referenceGsmOnly;
     Interop interop;
-    QVERIFY(interop.start({{QStringLiteral("Audio/GsmOnly"), nodeGsmOnly ? QStringLiteral("true") : QStringLiteral("false")}},
-                          referenceGsmOnly ? QStringList{QStringLiteral("--gsm-only")} : QStringList{}));
+    QVERIFY(interop.start(
+        {{QStringLiteral("Audio/GsmOnly"), nodeGsmOnly ? QStringLiteral("true") : QStringLiteral("false")}},
+        referenceGsmOnly ? QStringList{QStringLiteral("--gsm-only")} : QStringList{}));
     QVERIFY(interop.link(nodeCalls));
     SoundNode &node = interop.node;
     ReferenceStation &reference = interop.reference;
-    QVERIFY2(node.node.waitForOutput(QStringLiteral("linked with %1 (sound in %2)").arg(RefCall, codecName(speex, false)),
-                                     LinkMs),
-             qPrintable(node.node.output()));
+    QVERIFY2(
+        node.node.waitForOutput(
+            QStringLiteral("linked with %1 (sound in %2)").arg(RefCall, codecName(speex, false)), LinkMs),
+        qPrintable(node.node.output()));
     if (nodeCalls)  // the node's SDES offers Speex unless it is held to GSM
         QVERIFY2(reference.lines().contains(QStringLiteral("incoming %1 %2 %3")
                                                 .arg(NodeCall, node.address.toString(),
@@ -163,7 +168,8 @@ void tst_node_interop::linkCarriesSoundAndText()
              QStringLiteral("codec %1 %2").arg(NodeCall, codecName(speex, true)));
     const QString heard = interop.nextWholeHeard();
     const QStringList figures = heard.split(QLatin1Char(' '));
-    QVERIFY2(isTone(figures.value(2).toDouble(), figures.value(3).toDouble(), 50.0, -12.0), qPrintable(heard));
+    QVERIFY2(isTone(figures.value(2).toDouble(), figures.value(3).toDouble(), 50.0, -12.0),
+             qPrintable(heard));
     QVERIFY(QTest::qWaitFor([&] { return node.microphone.sendDone(); }, 5000));
     QCOMPARE(node.transmit(false).type(), QDBusMessage::ReplyMessage);
     QVERIFY(!reference.waitFor(QStringLiteral("audio %1 off").arg(NodeCall), LinkMs).isEmpty());
@@ -171,7 +177,8 @@ void tst_node_interop::linkCarriesSoundAndText()
     // The reference's tone out of the node's sound card.
     node.speaker.clear();
     reference.send(QStringLiteral("tone 1000 -12"));
-    QVERIFY(node.node.waitForOutput(QStringLiteral("%1 sends %2").arg(RefCall, codecName(speex, false)), LinkMs));
+    QVERIFY(
+        node.node.waitForOutput(QStringLiteral("%1 sends %2").arg(RefCall, codecName(speex, false)), LinkMs));
     QTest::qWait(2000);
     reference.send(QStringLiteral("tone off"));
     QTest::qWait(300);
@@ -190,7 +197,8 @@ void tst_node_interop::linkCarriesSoundAndText()
              QStringLiteral("chat %1 %1>hello from the node\\n\\n").arg(NodeCall));
     reference.send(QStringLiteral("chat hello from the reference"));
     reference.send(QStringLiteral("info Busy\\nback soon"));
-    QVERIFY(node.node.waitForOutput(QStringLiteral("chat from %1: %1>hello from the reference").arg(RefCall), LinkMs));
+    QVERIFY(node.node.waitForOutput(QStringLiteral("chat from %1: %1>hello from the reference").arg(RefCall),
+                                    LinkMs));
     QVERIFY(node.node.waitForOutput(QStringLiteral("info from %1: Busy back soon").arg(RefCall), LinkMs));
 
     // A bye from either end ends the link at both.
@@ -200,9 +208,10 @@ void tst_node_interop::linkCarriesSoundAndText()
         reference.send(QStringLiteral("bye"));
     QVERIFY(!reference.waitFor(QStringLiteral("state %1 disconnected").arg(NodeCall), LinkMs).isEmpty());
     QVERIFY(node.node.waitForLinked(RefCall, false, LinkMs));
-    QVERIFY(node.node.waitForOutput(byeFromNode ? QStringLiteral("link with %1 ended\n").arg(RefCall)
-                                                : QStringLiteral("link with %1 ended by the far station").arg(RefCall),
-                                    LinkMs));
+    QVERIFY(node.node.waitForOutput(
+        byeFromNode ? QStringLiteral("link with %1 ended\n").arg(RefCall)
+                    : QStringLiteral("link with %1 ended by the far station").arg(RefCall),
+        LinkMs));
     QVERIFY(node.node.isRunning() && reference.isRunning());
 }
 
@@ -219,7 +228,8 @@ void tst_node_interop::idleLinkOutlastsTheLibraryTimeOut()
     const QString states = interop.reference.lines().filter(QStringLiteral("state ")).join(QLatin1Char('\n'));
     QCOMPARE(states, QStringLiteral("state %1 connected").arg(NodeCall));
     QVERIFY(interop.sendChat(QStringLiteral("still here")));
-    QVERIFY(!interop.reference.waitFor(QStringLiteral("chat %1 %1>still here").arg(NodeCall), LinkMs).isEmpty());
+    QVERIFY(
+        !interop.reference.waitFor(QStringLiteral("chat %1 %1>still here").arg(NodeCall), LinkMs).isEmpty());
 }
 
 // A reference station that vanishes without a bye: the node keeps the link until its own

@@ -23,7 +23,8 @@ constexpr int StartMs = 10000;  // a node logs on and has its list within this
 // The node number the directory gave a station, from its log-on line.
 QString nodeNumber(DirectoryProcess &directory, const QString &callsign)
 {
-    return directory.waitForLine(QStringLiteral("logon %1 ").arg(callsign), StartMs).section(QLatin1Char(' '), 4, 4);
+    return directory.waitForLine(QStringLiteral("logon %1 ").arg(callsign), StartMs)
+        .section(QLatin1Char(' '), 4, 4);
 }
 
 }  // namespace
@@ -84,8 +85,7 @@ private:
 bool tst_node_links::startNode(NodeProcess &node, const QMap<QString, QString> &config, int stations)
 {
     node.writeConfig(config);
-    return node.start()
-           && node.waitForStations(stations, StartMs);
+    return node.start() && node.waitForStations(stations, StartMs);
 }
 
 void tst_node_links::initTestCase()
@@ -107,8 +107,8 @@ void tst_node_links::linksByCallsignAndDropsOnBothEnds()
     LinksWatch watch;
     QVERIFY(m_a.bus().connection().connect(
         QLatin1String(Automation::ServiceName), QLatin1String(Automation::StationPath),
-        QLatin1String(Automation::StationInterface), QLatin1String(Automation::LinksChangedSignal),
-        &watch, SLOT(changed(QStringList))));
+        QLatin1String(Automation::StationInterface), QLatin1String(Automation::LinksChangedSignal), &watch,
+        SLOT(changed(QStringList))));
     const QDBusMessage reply = m_a.connectTo(QStringLiteral("node-b"));
     QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
     QVERIFY(m_a.waitForLinked(QStringLiteral("NODE-B"), true, LinkMs));
@@ -207,9 +207,13 @@ void tst_node_links::contractAnswersAnyTextPlainly()
     const QDBusMessage sysop = m_a.call(SysopConfigPath, "org.freedesktop.DBus.Introspectable", "Introspect");
     QVERIFY(sysop.arguments().value(0).toString().contains(QLatin1String(SysopConfigInterface)));
 
-    const QStringList awkward = {QString(), QStringLiteral("   "), QString(10000, QLatin1Char('Q')),
-                                 QStringLiteral("R&D, \"x\" \\ = ö 日本"), QStringLiteral("'; DROP"),
-                                 QStringLiteral("W9NONE"), QStringLiteral("00000000000000000000123")};
+    const QStringList awkward = {QString(),
+                                 QStringLiteral("   "),
+                                 QString(10000, QLatin1Char('Q')),
+                                 QStringLiteral("R&D, \"x\" \\ = ö 日本"),
+                                 QStringLiteral("'; DROP"),
+                                 QStringLiteral("W9NONE"),
+                                 QStringLiteral("00000000000000000000123")};
     for (const QString &text : awkward) {
         const QDBusMessage asked = m_a.call(ApplicationPath, ApplicationInterface, IsConnectedMethod, {text});
         QCOMPARE(asked.type(), QDBusMessage::ReplyMessage);
@@ -248,7 +252,8 @@ void tst_node_links::oneServerPerBusAndPerAddress()
     twin.writeConfig(twin.standardConfig(QStringLiteral("NODE-T")));
     QVERIFY(twin.start({}, false));
     QCOMPARE(twin.waitForExit(10000), 1);
-    QVERIFY2(twin.output().contains(QStringLiteral("cannot bind the link ports UDP 5198 and 5199 on %1.1").arg(Block)),
+    QVERIFY2(twin.output().contains(
+                 QStringLiteral("cannot bind the link ports UDP 5198 and 5199 on %1.1").arg(Block)),
              qPrintable(twin.output()));
 }
 
@@ -256,11 +261,10 @@ void tst_node_links::sigtermLogsOffThenRaisesClosing()
 {
     ClosingWatch watch;
     watch.directory = &m_directory;
-    QVERIFY(m_a.bus().connection().connect(QLatin1String(Automation::ServiceName),
-                                           QLatin1String(Automation::ApplicationPath),
-                                           QLatin1String(Automation::ApplicationInterface),
-                                           QLatin1String(Automation::ClosingSignal), &watch,
-                                           SLOT(closing())));
+    QVERIFY(m_a.bus().connection().connect(
+        QLatin1String(Automation::ServiceName), QLatin1String(Automation::ApplicationPath),
+        QLatin1String(Automation::ApplicationInterface), QLatin1String(Automation::ClosingSignal), &watch,
+        SLOT(closing())));
     QCOMPARE(m_b.connectTo(QStringLiteral("NODE-A")).type(), QDBusMessage::ReplyMessage);
     QVERIFY(m_a.waitForLinked(QStringLiteral("NODE-B"), true, LinkMs));
 

@@ -17,11 +17,11 @@
 namespace {
 
 const QString Block = loopbackBlock(5);
-constexpr int LinkMs = 2000;     // a click's link is up on both ends within this
+constexpr int LinkMs = 2000;  // a click's link is up on both ends within this
 constexpr int StartMs = 10000;
 constexpr int PanelStartMs = 20000;  // start-up alone waits 7 s
 constexpr int OneRefreshMs = 5000 + 2000;
-constexpr int SmallViewArea = 60;    // three rows of 20 px under the menu bar
+constexpr int SmallViewArea = 60;  // three rows of 20 px under the menu bar
 
 }  // namespace
 

@@ -26,7 +26,7 @@ constexpr int LinkMs = 2000;
 constexpr int StartMs = 10000;
 constexpr int PanelStartMs = 20000;  // the panel's start-up alone waits 7 s
 constexpr int Rate = UdpAudioPort::SampleRate;
-constexpr int SmallViewArea = 60;    // the panel's three rows of 20 px under its menu bar
+constexpr int SmallViewArea = 60;  // the panel's three rows of 20 px under its menu bar
 
 }  // namespace
 
@@ -132,11 +132,13 @@ void tst_node_window::holdingSpaceTransmits()
     QTRY_VERIFY_WITH_TIMEOUT(m_a.isTransmitting(), 1000);
     QTest::qWait(2000);
     QVERIFY(m_a.isTransmitting());
-    QVERIFY2(m_a.node.output().count(QStringLiteral("transmitting to NODE-B")) == 1, qPrintable(m_a.node.output().right(2000)));
+    QVERIFY2(m_a.node.output().count(QStringLiteral("transmitting to NODE-B")) == 1,
+             qPrintable(m_a.node.output().right(2000)));
     const auto heard = m_b.speaker.received();
     QVERIFY2(heard.size() > size_t(Rate), qPrintable(QString::number(heard.size())));
-    QVERIFY(std::abs(dominantFrequency(slice(heard, Rate, 0.2, double(heard.size()) / Rate - 0.2), Rate) - 1000.0)
-            <= 20.0);
+    QVERIFY(
+        std::abs(dominantFrequency(slice(heard, Rate, 0.2, double(heard.size()) / Rate - 0.2), Rate) - 1000.0)
+        <= 20.0);
 
     // Letting go stops it: B hears nothing more once the last packets are through.
     Desktop::keyUp(QStringLiteral("space"));

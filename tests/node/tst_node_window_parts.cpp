@@ -3,11 +3,11 @@
 // process B: every control has an accessible name and is reached with Tab; the space bar
 // keys the transmitter everywhere but in the chat box, where it is typed; chat goes both
 // ways and what arrives is shown as plain text; a far station that talks is marked.
-#include "node/AsyncQtApplication.h"
 #include "AudioAnalysis.h"
 #include "DirectoryProcess.h"
 #include "SoundNode.h"
 #include "TestEnvironment.h"
+#include "node/AsyncQtApplication.h"
 #include "node/Node.h"
 #include "node/NodeConfig.h"
 #include "node/window/NodeWindow.h"
@@ -94,9 +94,10 @@ void tst_node_window_parts::everyControlIsNamedAndReachedWithTab()
 {
     QSet<QWidget *> controls;
     for (QWidget *widget : m_window->findChildren<QWidget *>())
-        if (widget->isVisibleTo(m_window.get()) && (qobject_cast<QAbstractButton *>(widget) || qobject_cast<QLineEdit *>(widget)
-            || qobject_cast<QListWidget *>(widget) || qobject_cast<QPlainTextEdit *>(widget)
-            || qobject_cast<QProgressBar *>(widget))) {
+        if (widget->isVisibleTo(m_window.get())
+            && (qobject_cast<QAbstractButton *>(widget) || qobject_cast<QLineEdit *>(widget)
+                || qobject_cast<QListWidget *>(widget) || qobject_cast<QPlainTextEdit *>(widget)
+                || qobject_cast<QProgressBar *>(widget))) {
             QVERIFY2(!accessibleName(widget).isEmpty(), widget->metaObject()->className());
             if (widget->focusPolicy() & Qt::TabFocus)
                 controls.insert(widget);
@@ -150,9 +151,9 @@ QString tst_node_window_parts::chatShown() const
 void tst_node_window_parts::chatGoesBothWaysAsPlainText()
 {
     // From B: markup and control characters arrive as plain, cleaned text.
-    const QDBusMessage sent = m_b.node.call(Automation::StationPath, Automation::StationInterface,
-                                            Automation::SendChatMethod,
-                                            {QStringLiteral("<b>bold</b>\a &amp; <img src=x>")});
+    const QDBusMessage sent =
+        m_b.node.call(Automation::StationPath, Automation::StationInterface, Automation::SendChatMethod,
+                      {QStringLiteral("<b>bold</b>\a &amp; <img src=x>")});
     QCOMPARE(sent.type(), QDBusMessage::ReplyMessage);
     QTRY_COMPARE_WITH_TIMEOUT(chatShown(), QStringLiteral("NODE-B: <b>bold</b> &amp; <img src=x>"), LinkMs);
 
@@ -174,8 +175,9 @@ void tst_node_window_parts::chatGoesBothWaysAsPlainText()
     // Lines in a quick burst: a burst's worth go (B sent one already), then the node
     // refuses until the rate allows more.
     auto chatFromB = [this](const QString &text) {
-        return m_b.node.call(Automation::StationPath, Automation::StationInterface,
-                             Automation::SendChatMethod, {text}).errorName();
+        return m_b.node
+            .call(Automation::StationPath, Automation::StationInterface, Automation::SendChatMethod, {text})
+            .errorName();
     };
     QStringList answers;
     for (int i = 0; i < 14; ++i)

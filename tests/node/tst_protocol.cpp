@@ -45,8 +45,7 @@ QByteArray subPacket(int firstByte, int type, QByteArray body)
 }
 
 // The datagram in a heap block of exactly its size: no terminator, no slack.
-template <typename Parse>
-auto parseExact(const QByteArray &datagram, qsizetype size, Parse parse)
+template <typename Parse> auto parseExact(const QByteArray &datagram, qsizetype size, Parse parse)
 {
     std::unique_ptr<char[]> exact(new char[size_t(qMax<qsizetype>(size, 1))]);
     std::copy_n(datagram.constData(), size, exact.get());
@@ -106,7 +105,8 @@ QByteArray speexAtMode(int mode)
 }
 
 // Sends this process's stderr into a temporary file until take() or the end of its life.
-class StderrCapture {
+class StderrCapture
+{
 public:
     StderrCapture()
     {
@@ -145,21 +145,23 @@ private:
 
 }  // namespace
 
-class ProtocolTest : public QObject {
+class ProtocolTest : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void controlPacketsHaveTheStationsLayout()
     {
         const QByteArray nullReport = bytes({0xC0, 201, 0, 1, 0, 0, 0, 0});
         const QByteArray items = item(1, "CALLSIGN") + item(2, "W1AW-L         Test Station")
-            + item(3, "CALLSIGN") + item(4, "08:30") + item(8, "SPEEX") + bytes({0, 0});
+                                 + item(3, "CALLSIGN") + item(4, "08:30") + item(8, "SPEEX") + bytes({0, 0});
         QCOMPARE(items.size(), 65);  // 8 + 65 = 73 bytes, padded to 76: 19 words
         const QByteArray sdes = nullReport + bytes({0xC1, 202, 0, 18, 0, 0, 0, 0}) + items + bytes({0, 0, 0});
         QCOMPARE(ControlPacket::sdes("W1AW-L", "Test Station", "SPEEX"), sdes);
 
         // Without codecs offered the PRIV item is left out: 8 + 48 bytes need no padding.
         const QByteArray plain = nullReport + bytes({0xC1, 202, 0, 13, 0, 0, 0, 0}) + item(1, "CALLSIGN")
-            + item(2, "K1ABC          Al") + item(3, "CALLSIGN") + item(4, "08:30") + bytes({0, 0});
+                                 + item(2, "K1ABC          Al") + item(3, "CALLSIGN") + item(4, "08:30")
+                                 + bytes({0, 0});
         QCOMPARE(ControlPacket::sdes("K1ABC", "Al", ""), plain);
 
         // BYE carries its reason as a length-prefixed text.
@@ -186,7 +188,8 @@ private Q_SLOTS:
         QVERIFY(wide);
         QCOMPARE(wide->callsign, "ABCDEFGHIJKLMNO");
         QCOMPARE(wide->name, "Name");
-        const auto huge = ControlPacket::parse(ControlPacket::sdes(QByteArray(300, 'C'), "x", QByteArray(300, 'P')));
+        const auto huge =
+            ControlPacket::parse(ControlPacket::sdes(QByteArray(300, 'C'), "x", QByteArray(300, 'P')));
         QVERIFY(huge);
         QCOMPARE(huge->callsign, QByteArray(ControlPacket::MaxCallsign, 'C'));
         QCOMPARE(huge->priv, QByteArray(255, 'P'));
@@ -199,7 +202,7 @@ private Q_SLOTS:
     void controlPacketsOfOtherPeersAreRead()
     {
         const QByteArray items = item(2, QByteArray("  N0CALL   Jo Smith \0\0", 22))
-            + item(8, QByteArray("SPEEX\0", 6)) + bytes({0, 0});
+                                 + item(8, QByteArray("SPEEX\0", 6)) + bytes({0, 0});
         auto sdesOf = [&](int firstByte) { return subPacket(firstByte, 202, bytes({0, 0, 0, 1}) + items); };
         // A sender report first (version bits 1), then the SDES: leading blanks, trailing
         // blanks and NULs go.
@@ -233,10 +236,12 @@ private Q_SLOTS:
         const QByteArray blankName = rr + subPacket(0xC1, 202, ssrc + item(2, QByteArray("  \0 ", 4)));
         QByteArray otherVersion = ControlPacket::sdes("W1AW", "x", "");
         otherVersion[0] = char(0x80);
-        const QList<QByteArray> refused{crash, disclosure, sourceless, noName, blankName, otherVersion, rr,
-                                        QByteArray(), bytes({0xC0, 201, 0})};
+        const QList<QByteArray> refused{crash,  disclosure,   sourceless,
+                                        noName, blankName,    otherVersion,
+                                        rr,     QByteArray(), bytes({0xC0, 201, 0})};
         for (const QByteArray &datagram : refused)
-            QVERIFY2(!parseExact(datagram, datagram.size(), ControlPacket::parse), datagram.toHex().constData());
+            QVERIFY2(!parseExact(datagram, datagram.size(), ControlPacket::parse),
+                     datagram.toHex().constData());
     }
 
     void audioPacketsHaveTheStationsLayout()
@@ -244,7 +249,8 @@ private Q_SLOTS:
         const QByteArray payload(132, '\x5A');
         QCOMPARE(AudioPacket::voice(PayloadGsm, 0xBEEF, payload),
                  bytes({0xC0, 3, 0xBE, 0xEF, 0, 0, 0, 0, 0, 0, 0, 0}) + payload);
-        QCOMPARE(AudioPacket::info("Station W1AW\nin Newington"), QByteArray("oNDATA\rStation W1AW\rin Newington\0", 33));
+        QCOMPARE(AudioPacket::info("Station W1AW\nin Newington"),
+                 QByteArray("oNDATA\rStation W1AW\rin Newington\0", 33));
         QCOMPARE(AudioPacket::chat("W1AW", "hello"), QByteArray("oNDATAW1AW>hello\r\n\0", 19));
 
         const auto voice = AudioPacket::parse(AudioPacket::voice(PayloadSpeex, 65535, "abc"));
@@ -266,13 +272,17 @@ private Q_SLOTS:
     void malformedAudioPacketsAreRefused()
     {
         const QList<QByteArray> refused{
-            QByteArray(), bytes({0xC0, 3, 0, 1, 0, 0, 0, 0, 0, 0, 0}),  // shorter than the header
-            AudioPacket::voice(8, 1, QByteArray(132, '\0')),             // unknown payload type
+            QByteArray(),
+            bytes({0xC0, 3, 0, 1, 0, 0, 0, 0, 0, 0, 0}),      // shorter than the header
+            AudioPacket::voice(8, 1, QByteArray(132, '\0')),  // unknown payload type
             AudioPacket::voice(PayloadGsm, 1, QByteArray(AudioPacket::MaxPayload + 1, '\0')),
-            QByteArray("oNDATA\rno end"), QByteArray("oNDATAW1AW>no end\r\n"), QByteArray("oNDAT"),
+            QByteArray("oNDATA\rno end"),
+            QByteArray("oNDATAW1AW>no end\r\n"),
+            QByteArray("oNDAT"),
             QByteArray("hello, world\0", 13)};
         for (const QByteArray &datagram : refused)
-            QVERIFY2(!parseExact(datagram, datagram.size(), AudioPacket::parse), datagram.left(20).toHex().constData());
+            QVERIFY2(!parseExact(datagram, datagram.size(), AudioPacket::parse),
+                     datagram.left(20).toHex().constData());
     }
 
     void longTextsAreCut()
@@ -289,7 +299,8 @@ private Q_SLOTS:
 
     void truncatedPacketsAreRefusedWithoutOverreading()
     {
-        const QList<QByteArray> control{ControlPacket::sdes("W1AW-L", "Test Station", "SPEEX"), ControlPacket::bye()};
+        const QList<QByteArray> control{ControlPacket::sdes("W1AW-L", "Test Station", "SPEEX"),
+                                        ControlPacket::bye()};
         for (const QByteArray &whole : control) {
             QVERIFY(parseExact(whole, whole.size(), ControlPacket::parse));
             for (qsizetype size = 0; size < whole.size(); ++size)
@@ -345,7 +356,8 @@ private Q_SLOTS:
         const int from = 5 * VoiceCodec::PacketSamples, count = int(output.size()) - from;
         QVERIFY2(std::fabs(frequency(output.data() + from, count) - 1000.0) < 10.0,
                  qPrintable(QString::number(frequency(output.data() + from, count))));
-        const double levelDb = 20 * std::log10(rms(output.data() + from, count) / rms(input.data() + from, count));
+        const double levelDb =
+            20 * std::log10(rms(output.data() + from, count) / rms(input.data() + from, count));
         QVERIFY2(std::fabs(levelDb) < 3.0, qPrintable(QString::number(levelDb)));
     }
 
@@ -356,7 +368,8 @@ private Q_SLOTS:
         for (const int size : {0, 33, 131, 133, 264})
             QCOMPARE(gsm->decode(QByteArray(size, '\xD0'), out), 0);
         // Four frames whose third lacks GSM's signature: the first two are sound.
-        QByteArray payload = makeCodec(PayloadGsm)->encode(tone(1000.0, 8000.0, VoiceCodec::PacketSamples).data());
+        QByteArray payload =
+            makeCodec(PayloadGsm)->encode(tone(1000.0, 8000.0, VoiceCodec::PacketSamples).data());
         payload[66] = '\0';
         QCOMPARE(gsm->decode(payload, out), 2 * VoiceCodec::FrameSamples);
     }
@@ -366,8 +379,10 @@ private Q_SLOTS:
         auto speex = makeCodec(PayloadSpeex);
         qint16 out[VoiceCodec::PacketSamples];
         for (int mode = 0; mode <= 8; ++mode)
-            QVERIFY2(speex->decode(speexAtMode(mode), out) == VoiceCodec::PacketSamples, qPrintable(QString::number(mode)));
-        const QByteArray ours = makeCodec(PayloadSpeex)->encode(tone(1000.0, 8000.0, VoiceCodec::PacketSamples).data());
+            QVERIFY2(speex->decode(speexAtMode(mode), out) == VoiceCodec::PacketSamples,
+                     qPrintable(QString::number(mode)));
+        const QByteArray ours =
+            makeCodec(PayloadSpeex)->encode(tone(1000.0, 8000.0, VoiceCodec::PacketSamples).data());
         QCOMPARE(speex->decode(ours, out), VoiceCodec::PacketSamples);
         QCOMPARE(speex->decode(ours.chopped(1), out), 3 * VoiceCodec::FrameSamples);
 

@@ -23,7 +23,7 @@ struct LinkedPair
             return false;
         a.send(QStringLiteral("call %1 %2").arg(b.address(), b.callsign()));
         return !a.waitFor(QStringLiteral("state BB2REF connected"), LinkMs).isEmpty()
-            && !b.waitFor(QStringLiteral("state AA1REF connected"), LinkMs).isEmpty();
+               && !b.waitFor(QStringLiteral("state AA1REF connected"), LinkMs).isEmpty();
     }
 };
 
@@ -34,7 +34,7 @@ QPair<double, double> heardFigures(const QString &line)
     return {words.value(2).toDouble(), words.value(3).toDouble()};
 }
 
-} // namespace
+}  // namespace
 
 class tst_reference : public QObject
 {
@@ -47,8 +47,7 @@ private Q_SLOTS:
     {
         LinkedPair pair;
         QVERIFY(pair.link({QStringLiteral("--info"), QStringLiteral("Station A\\nNewington")}));
-        QVERIFY(pair.b.lines().contains(
-            QStringLiteral("incoming AA1REF %1 SPEEX").arg(pair.a.address())));
+        QVERIFY(pair.b.lines().contains(QStringLiteral("incoming AA1REF %1 SPEEX").arg(pair.a.address())));
         QCOMPARE(pair.b.waitFor(QStringLiteral("info AA1REF"), LinkMs),
                  QStringLiteral("info AA1REF Station A\\nNewington"));
         QCOMPARE(pair.a.waitFor(QStringLiteral("info BB2REF"), LinkMs),
@@ -64,8 +63,7 @@ private Q_SLOTS:
         QCOMPARE(pair.a.waitFor(QStringLiteral("info BB2REF"), LinkMs),
                  QStringLiteral("info BB2REF Busy\\nback soon"));
         pair.a.send(QStringLiteral("info Ready"));
-        QCOMPARE(pair.b.waitFor(QStringLiteral("info AA1REF"), LinkMs),
-                 QStringLiteral("info AA1REF Ready"));
+        QCOMPARE(pair.b.waitFor(QStringLiteral("info AA1REF"), LinkMs), QStringLiteral("info AA1REF Ready"));
         QCOMPARE(ReferenceStation::unescape(QStringLiteral("Busy\\nback \\x7f\\\\")),
                  QByteArray("Busy\nback \x7f\\"));
 
@@ -144,11 +142,10 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("optionsB");
         QTest::addColumn<QString>("codec");
         QTest::newRow("speex") << QStringList() << QStringList() << QStringLiteral("SPEEX");
-        QTest::newRow("caller gsm only") << QStringList{QStringLiteral("--gsm-only")}
-                                         << QStringList() << QStringLiteral("GSM");
-        QTest::newRow("called gsm only") << QStringList()
-                                         << QStringList{QStringLiteral("--gsm-only")}
-                                         << QStringLiteral("GSM");
+        QTest::newRow("caller gsm only")
+            << QStringList{QStringLiteral("--gsm-only")} << QStringList() << QStringLiteral("GSM");
+        QTest::newRow("called gsm only")
+            << QStringList() << QStringList{QStringLiteral("--gsm-only")} << QStringLiteral("GSM");
     }
     void toneIsHeard()
     {

@@ -1,9 +1,9 @@
 // The 8 <-> 16 kHz conversion between links and the audio library: speech-band tones keep
 // frequency and level, what lies above 4 kHz is removed both ways, a steady level stays
 // steady, and how the input is cut into blocks never changes the output.
-#include "AudioTestMain.h"
 #include "AudioAnalysis.h"
 #include "AudioTestEnds.h"
+#include "AudioTestMain.h"
 #include "node/audio/Downsampler.h"
 #include "node/audio/Upsampler.h"
 
@@ -11,7 +11,8 @@
 
 using namespace AudioAnalysis;
 
-class tst_resampling : public QObject {
+class tst_resampling : public QObject
+{
     Q_OBJECT
 private:
     // Plays `input` through the processors in order, in blocks of the given sizes, and
@@ -30,12 +31,11 @@ private:
         previous->registerSink(&sink);
         source.play(input);
         if (!QTest::qWaitFor([&] { return source.flushed(); }, 5000))
-            return {}; // never flushed: nothing for the checks to find
+            return {};  // never flushed: nothing for the checks to find
         for (Async::AudioProcessor *p : chain)
             p->unregisterSink();
         return sink.samples();
     }
-
 
 private Q_SLOTS:
     void speechBandTonesKeepFrequencyAndLevel_data()
@@ -92,8 +92,8 @@ private Q_SLOTS:
         const std::vector<float> dc8k(4000, 0.25f), dc16k(8000, 0.25f);
         Upsampler up;
         Downsampler down;
-        for (const auto &out : {slice(run({&up}, dc8k), 16000, 0.05, 0.45),
-                                slice(run({&down}, dc16k), 8000, 0.05, 0.45)}) {
+        for (const auto &out :
+             {slice(run({&up}, dc8k), 16000, 0.05, 0.45), slice(run({&down}, dc16k), 8000, 0.05, 0.45)}) {
             QVERIFY(!out.empty());
             for (float x : out)
                 QVERIFY2(std::abs(x - 0.25f) < 1e-4f, qPrintable(QString::number(x)));

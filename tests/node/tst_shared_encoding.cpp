@@ -34,9 +34,9 @@ Packet tonePacket(int index, double frequency)
 }
 
 // A far station's end: an up link to it, and what arrives on its audio port.
-struct Far {
-    Far(UdpTransport &transport, int host)
-        : address(Block + QLatin1Char('.') + QString::number(host))
+struct Far
+{
+    Far(UdpTransport &transport, int host) : address(Block + QLatin1Char('.') + QString::number(host))
     {
         audio.bind(address, Transport::AudioPort);
         link = std::make_unique<StationLink>(transport, address, StationLink::Local{"NODE", "Node", "", true},
@@ -47,13 +47,15 @@ struct Far {
     // The voice packets that arrived, waiting until there are `count`.
     std::vector<AudioPacket> voice(size_t count)
     {
-        (void)QTest::qWaitFor([&] {  // the count is checked by the caller
-            while (audio.hasPendingDatagrams())
-                if (const auto packet = AudioPacket::parse(audio.receiveDatagram().data());
-                    packet && packet->kind == AudioPacket::Kind::Voice)
-                    received.push_back(*packet);
-            return received.size() >= count;
-        }, 2000);
+        (void)QTest::qWaitFor(
+            [&] {  // the count is checked by the caller
+                while (audio.hasPendingDatagrams())
+                    if (const auto packet = AudioPacket::parse(audio.receiveDatagram().data());
+                        packet && packet->kind == AudioPacket::Kind::Voice)
+                        received.push_back(*packet);
+                return received.size() >= count;
+            },
+            2000);
         return received;
     }
 
@@ -63,9 +65,10 @@ struct Far {
     std::vector<AudioPacket> received;
 };
 
-} // namespace
+}  // namespace
 
-class SharedEncodingTest : public QObject {
+class SharedEncodingTest : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void linksThatSendTheSameSoundShareOneEncoder()

@@ -63,10 +63,10 @@ bool Bus::start()
         m_whyNot = QStringLiteral("at-spi-bus-launcher did not take org.a11y.Bus on the session bus");
         return false;
     }
-    const QDBusMessage reply = session.call(
-        QDBusMessage::createMethodCall(A11yBusService, QStringLiteral("/org/a11y/bus"), A11yBusService,
-                                       QStringLiteral("GetAddress")),
-        QDBus::Block, CallTimeoutMs);
+    const QDBusMessage reply =
+        session.call(QDBusMessage::createMethodCall(A11yBusService, QStringLiteral("/org/a11y/bus"),
+                                                    A11yBusService, QStringLiteral("GetAddress")),
+                     QDBus::Block, CallTimeoutMs);
     m_address = reply.arguments().value(0).toString();
     if (m_address.isEmpty()) {
         m_whyNot = QStringLiteral("org.a11y.Bus gave no address: ") + reply.errorMessage();
@@ -98,7 +98,8 @@ bool EventLog::has(const QString &path, const QString &kind, const QString &deta
 void EventLog::record(const QDBusMessage &message)
 {
     const QVariantList arguments = message.arguments();
-    events << Event{message.path(), message.member(), arguments.value(0).toString(), arguments.value(1).toInt()};
+    events << Event{message.path(), message.member(), arguments.value(0).toString(),
+                    arguments.value(1).toInt()};
 }
 
 Reader::Reader(const QString &busAddress)
@@ -131,8 +132,9 @@ QDBusMessage Reader::call(const Node &node, const QString &interface, const QStr
     if (!watcher.isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     if (!watcher.isFinished())
-        return QDBusMessage::createError(QDBusError::Timeout,
-                                         QStringLiteral("no answer to %1 within %2 ms").arg(method).arg(CallTimeoutMs));
+        return QDBusMessage::createError(
+            QDBusError::Timeout,
+            QStringLiteral("no answer to %1 within %2 ms").arg(method).arg(CallTimeoutMs));
     return watcher.reply();
 }
 
@@ -213,9 +215,9 @@ bool Reader::listen(const QStringList &events, EventLog *log) const
     if (!bus.connect(QString(), QString(), objectEvents, QString(), log, SLOT(record(QDBusMessage))))
         return false;
     for (const QString &event : events) {
-        const QDBusMessage reply = call(Node{RegistryService, QStringLiteral("/org/a11y/atspi/registry")},
-                                        QStringLiteral("org.a11y.atspi.Registry"),
-                                        QStringLiteral("RegisterEvent"), {event});
+        const QDBusMessage reply =
+            call(Node{RegistryService, QStringLiteral("/org/a11y/atspi/registry")},
+                 QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("RegisterEvent"), {event});
         if (reply.type() != QDBusMessage::ReplyMessage)
             return false;
     }

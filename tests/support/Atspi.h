@@ -25,7 +25,8 @@ enum State : unsigned {
 };
 
 // One accessible object: the bus name of its application and its object path.
-struct Node {
+struct Node
+{
     QString service;
     QString path;
     bool isNull() const { return service.isEmpty(); }
@@ -34,7 +35,8 @@ struct Node {
 // The accessibility bus, launched with at-spi-bus-launcher on the session bus. Start it
 // before the applications to be read, so they find it as they start; an application
 // started with QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 then offers its tree there.
-class Bus {
+class Bus
+{
 public:
     Bus() = default;
     ~Bus();
@@ -54,16 +56,18 @@ private:
 };
 
 // One event an application sent, as "object:state-changed:checked" with its first detail.
-struct Event {
-    QString path;     // the accessible object that changed
-    QString kind;     // for instance "StateChanged", "PropertyChange"
-    QString detail;   // for instance "checked", "accessible-description"
-    int value = 0;    // for a state: 1 set, 0 cleared
+struct Event
+{
+    QString path;    // the accessible object that changed
+    QString kind;    // for instance "StateChanged", "PropertyChange"
+    QString detail;  // for instance "checked", "accessible-description"
+    int value = 0;   // for a state: 1 set, 0 cleared
 };
 
 // The events sent on the accessibility bus since listening began, as a screen reader
 // receives them: asking the registry for them makes applications send them.
-class EventLog : public QObject {
+class EventLog : public QObject
+{
     Q_OBJECT
 public:
     QList<Event> events;
@@ -76,7 +80,8 @@ private Q_SLOTS:
 
 // Reads accessible objects on the accessibility bus. Every call waits for its answer
 // while still handling events, so an application of this very process can answer.
-class Reader {
+class Reader
+{
 public:
     explicit Reader(const QString &busAddress);
     ~Reader();

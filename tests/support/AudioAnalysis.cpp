@@ -13,8 +13,8 @@ std::vector<float> tone(double frequencyHz, double peakDbfs, double seconds, int
     const double amplitude = AudioLevel::fromDbfs(peakDbfs);
     std::vector<float> samples(static_cast<size_t>(seconds * sampleRate));
     for (size_t n = 0; n < samples.size(); ++n)
-        samples[n] = static_cast<float>(
-            amplitude * std::sin(2.0 * std::numbers::pi * frequencyHz * n / sampleRate));
+        samples[n] =
+            static_cast<float>(amplitude * std::sin(2.0 * std::numbers::pi * frequencyHz * n / sampleRate));
     return samples;
 }
 
@@ -79,4 +79,4 @@ std::vector<float> slice(const std::vector<float> &samples, int sampleRate, doub
     return {samples.begin() + begin, samples.begin() + end};
 }
 
-} // namespace AudioAnalysis
+}  // namespace AudioAnalysis

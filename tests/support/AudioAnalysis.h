@@ -15,8 +15,8 @@ double toneLevelDbfs(const std::vector<float> &samples, double frequencyHz, int 
 
 // The frequency with the strongest sine between `lowHz` and `highHz`: a sweep in 10 Hz
 // steps, then refined to 0.5 Hz around the best step.
-double dominantFrequency(const std::vector<float> &samples, int sampleRate,
-                         double lowHz = 50.0, double highHz = 7900.0);
+double dominantFrequency(const std::vector<float> &samples, int sampleRate, double lowHz = 50.0,
+                         double highHz = 7900.0);
 
 double peakDbfs(const std::vector<float> &samples);
 double rmsDbfs(const std::vector<float> &samples);
@@ -24,4 +24,4 @@ double rmsDbfs(const std::vector<float> &samples);
 // The samples from `from` to `to` seconds in, for measuring away from start and end.
 std::vector<float> slice(const std::vector<float> &samples, int sampleRate, double from, double to);
 
-} // namespace AudioAnalysis
+}  // namespace AudioAnalysis

@@ -25,7 +25,7 @@ void BufferSource::allSamplesFlushed()
 
 void BufferSource::writeMore()
 {
-    if (m_writing) { // a sink that resumes us from inside our own write
+    if (m_writing) {  // a sink that resumes us from inside our own write
         m_resumed = true;
         return;
     }

@@ -8,7 +8,8 @@
 #include <cstddef>
 #include <vector>
 
-class BufferSource : public Async::AudioSource {
+class BufferSource : public Async::AudioSource
+{
 public:
     // Sizes of the blocks handed to the sink, used in turn (default: 160, a link's frame).
     void setBlockSizes(std::vector<int> sizes) { m_blockSizes = std::move(sizes); }
@@ -36,7 +37,8 @@ private:
     bool m_resumed = false;
 };
 
-class CaptureSink : public Async::AudioSink {
+class CaptureSink : public Async::AudioSink
+{
 public:
     int writeSamples(const float *samples, int count) override;
     void flushSamples() override;

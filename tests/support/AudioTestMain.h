@@ -7,11 +7,11 @@
 #include <QCoreApplication>
 #include <QTest>
 
-#define AUDIO_TEST_MAIN(TestObject)                 \
-    int main(int argc, char *argv[])                \
-    {                                               \
-        QCoreApplication app(argc, argv);           \
-        AsyncQtApplication asyncCore;               \
-        TestObject test;                            \
-        return QTest::qExec(&test, argc, argv);     \
+#define AUDIO_TEST_MAIN(TestObject)                                                                          \
+    int main(int argc, char *argv[])                                                                         \
+    {                                                                                                        \
+        QCoreApplication app(argc, argv);                                                                    \
+        AsyncQtApplication asyncCore;                                                                        \
+        TestObject test;                                                                                     \
+        return QTest::qExec(&test, argc, argv);                                                              \
     }

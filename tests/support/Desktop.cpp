@@ -63,14 +63,15 @@ void click(QPoint at, int button)
 {
     // No --sync: it waits for the pointer to move and so hangs when it is already there.
     // The X server takes the motion and the button in the order they were sent.
-    xdotool({QStringLiteral("mousemove"), QString::number(at.x()),
-             QString::number(at.y()), QStringLiteral("click"), QString::number(button)});
+    xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+             QStringLiteral("click"), QString::number(button)});
 }
 
 void parkPointer()
 {
     const QSize screen = screenSize();
-    xdotool({QStringLiteral("mousemove"), QString::number(screen.width() - 1), QString::number(screen.height() - 1)});
+    xdotool({QStringLiteral("mousemove"), QString::number(screen.width() - 1),
+             QString::number(screen.height() - 1)});
 }
 
 void key(const QString &keys)
@@ -149,18 +150,19 @@ QRect clientGeometry(WId window)
 {
     const QString out = xwininfo({QStringLiteral("-id"), hex(window)});
     return QRect(field(out, QStringLiteral("Absolute upper-left X")),
-                 field(out, QStringLiteral("Absolute upper-left Y")),
-                 field(out, QStringLiteral("Width")), field(out, QStringLiteral("Height")));
+                 field(out, QStringLiteral("Absolute upper-left Y")), field(out, QStringLiteral("Width")),
+                 field(out, QStringLiteral("Height")));
 }
 
 QMargins frameExtents(WId window)
 {
-    const QStringList v = X11Probe::property(window, QStringLiteral("_NET_FRAME_EXTENTS")).split(QLatin1Char(','));
+    const QStringList v =
+        X11Probe::property(window, QStringLiteral("_NET_FRAME_EXTENTS")).split(QLatin1Char(','));
     if (v.size() < 4)
         return {};
     // left, right, top, bottom
-    return QMargins(v.value(0).trimmed().toInt(), v.value(2).trimmed().toInt(),
-                    v.value(1).trimmed().toInt(), v.value(3).trimmed().toInt());
+    return QMargins(v.value(0).trimmed().toInt(), v.value(2).trimmed().toInt(), v.value(1).trimmed().toInt(),
+                    v.value(3).trimmed().toInt());
 }
 
 QSize screenSize()

@@ -19,7 +19,8 @@ class QWidget;
 // The desktop host with the ending replaced, so a failure that would end the process is
 // recorded instead, and, unless the test asks for the real ones, start-up waits and the
 // splash left out.
-class TestHost : public DesktopHost {
+class TestHost : public DesktopHost
+{
 public:
     enum class Waits { None, Real };
     explicit TestHost(Waits waits = Waits::None) : m_waits(waits) {}
@@ -42,8 +43,8 @@ namespace PanelDriver {
 
 QPushButton *button(frmMain &w, int index);
 QWidget *dummy(frmMain &w);
-QTimer *timer(frmMain &w, const char *name);        // "OnTop", "ButtonLoad"
-QAction *menuItem(frmMain &w, const char *name);    // "mnuViewLarge", "mnuViewSmall", "mnuOnTop"
+QTimer *timer(frmMain &w, const char *name);      // "OnTop", "ButtonLoad"
+QAction *menuItem(frmMain &w, const char *name);  // "mnuViewLarge", "mnuViewSmall", "mnuOnTop"
 
 // Runs the start-up against whatever serves EchoLink on the bus; true when the panel is
 // up (attached, settings loaded, first refresh over).

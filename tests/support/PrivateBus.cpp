@@ -18,7 +18,8 @@ constexpr int AddressMax = 1024;
 
 }  // namespace
 
-PrivateBus::PrivateBus(const QString &connectionName) : m_name(connectionName) {}
+PrivateBus::PrivateBus(const QString &connectionName) : m_name(connectionName)
+{}
 
 PrivateBus::~PrivateBus()
 {

@@ -7,7 +7,8 @@
 #include <QStringList>
 #include <QVariantList>
 
-class SimProcess {
+class SimProcess
+{
 public:
     SimProcess() = default;
     ~SimProcess();

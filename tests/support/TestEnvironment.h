@@ -6,7 +6,8 @@
 
 #include <QString>
 
-class TestEnvironment {
+class TestEnvironment
+{
 public:
     enum class Display { Offscreen, WindowManager };
     explicit TestEnvironment(Display display);
@@ -23,13 +24,13 @@ private:
 };
 
 // A test's main(): the environment, then the application, then the test object.
-#define DIALBOARD_TEST_MAIN(TestObject, display)                         \
-    int main(int argc, char *argv[])                                     \
-    {                                                                    \
-        TestEnvironment environment(TestEnvironment::Display::display);  \
-        QApplication app(argc, argv);                                    \
-        QApplication::setOrganizationName(QStringLiteral("Dialboard"));  \
-        QApplication::setApplicationName(QStringLiteral("Dialboard"));   \
-        TestObject test;                                                 \
-        return QTest::qExec(&test, argc, argv);                          \
+#define DIALBOARD_TEST_MAIN(TestObject, display)                                                             \
+    int main(int argc, char *argv[])                                                                         \
+    {                                                                                                        \
+        TestEnvironment environment(TestEnvironment::Display::display);                                      \
+        QApplication app(argc, argv);                                                                        \
+        QApplication::setOrganizationName(QStringLiteral("Dialboard"));                                      \
+        QApplication::setApplicationName(QStringLiteral("Dialboard"));                                       \
+        TestObject test;                                                                                     \
+        return QTest::qExec(&test, argc, argv);                                                              \
     }

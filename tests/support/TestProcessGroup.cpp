@@ -16,7 +16,8 @@ namespace {
 constexpr int GraceMs = 2000;
 constexpr int PollMs = 20;
 
-void noteSignal(int) {}
+void noteSignal(int)
+{}
 
 bool groupHasProcesses(pid_t group)
 {
@@ -50,8 +51,7 @@ void sleepMs(int ms)
         sigaction(signal, &stop, nullptr);
 
     char byte;
-    while (read(testAlive, &byte, 1) > 0) {
-    }
+    while (read(testAlive, &byte, 1) > 0) {}
     ::kill(-group, SIGTERM);
     for (int waited = 0; waited < GraceMs && groupHasProcesses(group); waited += PollMs)
         sleepMs(PollMs);

@@ -30,7 +30,8 @@
 #include <string>
 #include <vector>
 
-class UdpAudioPort {
+class UdpAudioPort
+{
 public:
     static constexpr int Channels = 2;
     static constexpr int BlockFrames = 256;
@@ -48,8 +49,7 @@ public:
 
     // Sends the samples on `channel` (the others silent) to a device reading at
     // `address`:`port`, one block of frames per block's time, as a sound card would.
-    void send(const std::vector<float> &samples, const QHostAddress &address, uint16_t port,
-              int channel = 0);
+    void send(const std::vector<float> &samples, const QHostAddress &address, uint16_t port, int channel = 0);
     bool sendDone() const { return m_sendNext >= m_sendFrames.size() / Channels; }
 
     // What arrived on `channel`, in order, as samples in -1..1; clear() forgets it.

@@ -62,9 +62,8 @@ bool WestonSession::start(bool withXWayland)
     m_weston.setProcessEnvironment(environment);
     m_weston.setProcessChannelMode(QProcess::MergedChannels);
     // --debug lets weston-screenshooter take pictures; the pixman renderer draws them.
-    QStringList arguments = {QStringLiteral("--backend=headless-backend.so"),
-                             QStringLiteral("--use-pixman"), QStringLiteral("--debug"),
-                             QStringLiteral("--idle-time=0"),
+    QStringList arguments = {QStringLiteral("--backend=headless-backend.so"), QStringLiteral("--use-pixman"),
+                             QStringLiteral("--debug"), QStringLiteral("--idle-time=0"),
                              QStringLiteral("--socket=") + SocketName};
     if (withXWayland)
         arguments << QStringLiteral("--xwayland");

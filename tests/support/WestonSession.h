@@ -6,7 +6,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
-class WestonSession {
+class WestonSession
+{
 public:
     WestonSession() = default;
     ~WestonSession();

@@ -38,7 +38,8 @@ bool haveWindowManager()
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY") || qgetenv("QT_QPA_PLATFORM") != "xcb")
         return false;
-    return runTool(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+    return runTool(QStringLiteral("xprop"),
+                   {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
         .contains(QStringLiteral("window id"));
 }
 
@@ -62,7 +63,7 @@ QStringList windowTypes(WId window)
 QList<WId> stackingOrder()
 {
     const QString out = runTool(QStringLiteral("xprop"),
-                            {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")});
+                                {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")});
     QList<WId> windows;
     static const QRegularExpression id(QStringLiteral("0x[0-9a-fA-F]+"));
     for (auto it = id.globalMatch(out); it.hasNext();)
@@ -95,7 +96,8 @@ QRect frameGeometry(WId window)
 
 QList<WId> windowsNamed(const QString &title)
 {
-    const QString out = runTool(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
+    const QString out =
+        runTool(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
     QList<WId> windows;
     const QString quoted = QLatin1Char('"') + title + QLatin1Char('"');
     for (const QString &line : out.split(QLatin1Char('\n'))) {

@@ -34,8 +34,8 @@ QList<WId> windowsNamed(const QString &title);
 }  // namespace X11Probe
 
 // Skips the current test when no window manager is running.
-#define REQUIRE_WINDOW_MANAGER()                                                  \
-    do {                                                                          \
-        if (!X11Probe::haveWindowManager())                                       \
-            QSKIP("needs an X display with a window manager (scripts/test.sh)"); \
+#define REQUIRE_WINDOW_MANAGER()                                                                             \
+    do {                                                                                                     \
+        if (!X11Probe::haveWindowManager())                                                                  \
+            QSKIP("needs an X display with a window manager (scripts/test.sh)");                             \
     } while (false)

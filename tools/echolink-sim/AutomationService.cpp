@@ -7,8 +7,7 @@
 #include <utility>
 
 AutomationService::AutomationService(Station &station, const QDBusConnection &bus, QObject *parent)
-    : QObject(parent),
-      m_station(station),
+    : QObject(parent), m_station(station),
       m_contract(bus, [this](const ContractServer::Call &call) { receive(call); })
 {
     m_hangTimer.setSingleShot(true);

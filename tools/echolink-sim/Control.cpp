@@ -5,8 +5,7 @@
 
 Control::Control(Station &station, AutomationService &service, QObject *parent)
     : QObject(parent), m_station(station), m_service(service)
-{
-}
+{}
 
 QStringList Control::Calls() const
 {

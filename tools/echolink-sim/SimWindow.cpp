@@ -10,10 +10,7 @@
 #include <QVBoxLayout>
 
 SimWindow::SimWindow(Station &station, AutomationService &service, QWidget *parent)
-    : QWidget(parent),
-      m_station(station),
-      m_service(service),
-      m_callsign(new QLabel(this)),
+    : QWidget(parent), m_station(station), m_service(service), m_callsign(new QLabel(this)),
       m_linked(new QListWidget(this))
 {
     setWindowTitle(tr("EchoLink (stand-in)"));
@@ -24,8 +21,7 @@ SimWindow::SimWindow(Station &station, AutomationService &service, QWidget *pare
     layout->addWidget(m_linked);
     layout->addWidget(closeButton);
 
-    connect(closeButton, &QPushButton::clicked, &m_service,
-            &AutomationService::raiseClosingAndQuit);
+    connect(closeButton, &QPushButton::clicked, &m_service, &AutomationService::raiseClosingAndQuit);
     connect(&m_station, &Station::changed, this, &SimWindow::showStation);
     showStation();
 }

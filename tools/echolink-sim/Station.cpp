@@ -6,8 +6,7 @@
 
 Station::Station(const QString &callsign, int connectDelayMs, QObject *parent)
     : QObject(parent), m_callsign(callsign), m_connectDelayMs(connectDelayMs)
-{
-}
+{}
 
 void Station::setCallsign(const QString &callsign)
 {

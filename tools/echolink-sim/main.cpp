@@ -38,8 +38,7 @@ QStringList argumentsOf(int argc, char *argv[])
 
 bool hasDisplay()
 {
-    return !qEnvironmentVariableIsEmpty("DISPLAY")
-           || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
            || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
@@ -58,9 +57,9 @@ int main(int argc, char *argv[])
         QStringLiteral("Stand-in for EchoLink: serves its automation objects on the session bus."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
-    const QCommandLineOption callsignOption(
-        QStringLiteral("callsign"), QStringLiteral("Station callsign (default N0CALL-L)."),
-        QStringLiteral("CALL"), QStringLiteral("N0CALL-L"));
+    const QCommandLineOption callsignOption(QStringLiteral("callsign"),
+                                            QStringLiteral("Station callsign (default N0CALL-L)."),
+                                            QStringLiteral("CALL"), QStringLiteral("N0CALL-L"));
     const QCommandLineOption delayOption(
         QStringLiteral("connect-delay"),
         QStringLiteral("Milliseconds a link takes to come up (default 1000, 0 for at once)."),
@@ -78,8 +77,7 @@ int main(int argc, char *argv[])
     // display, and --help, --version and option errors must work without one.
     if (!parser.parse(argumentsOf(argc, argv)))
         return fail(parser.errorText(), UsageError);
-    if (parser.isSet(helpOption) || parser.isSet(versionOption)
-        || parser.isSet(QStringLiteral("help-all"))) {
+    if (parser.isSet(helpOption) || parser.isSet(versionOption) || parser.isSet(QStringLiteral("help-all"))) {
         QCoreApplication app(argc, argv);
         setApplicationNames();
         parser.process(app);  // prints the text asked for and exits

@@ -19,4 +19,4 @@ inline double fromDbfs(double dbfs)
     return std::pow(10.0, dbfs / 20.0);
 }
 
-} // namespace AudioLevel
+}  // namespace AudioLevel

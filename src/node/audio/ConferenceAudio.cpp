@@ -13,7 +13,8 @@ using Async::AudioSplitter;
 // The parts between the ends for one set of links. Members are destroyed in reverse
 // order: the passthroughs between splitters and mixers first, then the mixers and
 // splitters, each of which lets go of what it was connected to.
-struct ConferenceAudio::Wiring {
+struct ConferenceAudio::Wiring
+{
     AudioSplitter fromLocal;
     AudioMixer toLocal;
     std::vector<std::unique_ptr<AudioSplitter>> fromLink;
@@ -56,8 +57,7 @@ void ConferenceAudio::removeLink(Async::AudioSource *received)
     if (gone == m_links.end())
         return;
     m_links.erase(gone, m_links.end());
-    rewire(); // the removed link's ends are let go with the old wiring
-
+    rewire();  // the removed link's ends are let go with the old wiring
 }
 
 void ConferenceAudio::setTransmitting(bool on)

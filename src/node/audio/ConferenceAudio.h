@@ -27,9 +27,10 @@
 namespace Async {
 class AudioSink;
 class AudioSource;
-}
+}  // namespace Async
 
-class ConferenceAudio {
+class ConferenceAudio
+{
 public:
     // Either end may be null: no sound card (input, output or both).
     ConferenceAudio(Async::AudioSource *localInput, Async::AudioSink *localOutput);
@@ -48,7 +49,8 @@ public:
     bool isTransmitting() const { return m_transmit.isOpen(); }
 
 private:
-    struct Link {
+    struct Link
+    {
         Async::AudioSource *received;
         Async::AudioSink *send;
     };

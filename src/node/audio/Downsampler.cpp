@@ -2,8 +2,7 @@
 
 #include "node/audio/LowPassDesign.h"
 
-Downsampler::Downsampler()
-    : m_fir(LowPassDesign::linkRateLowPass(), 1)
+Downsampler::Downsampler() : m_fir(LowPassDesign::linkRateLowPass(), 1)
 {
     setInputOutputSampleRate(16000, 8000);
 }

@@ -7,7 +7,8 @@
 
 #include "node/audio/PolyphaseFir.h"
 
-class Downsampler : public Async::AudioProcessor {
+class Downsampler : public Async::AudioProcessor
+{
 public:
     Downsampler();
 
@@ -18,5 +19,5 @@ protected:
 
 private:
     PolyphaseFir m_fir;
-    bool m_keepNext = false; // which input sample of a pair yields the next output
+    bool m_keepNext = false;  // which input sample of a pair yields the next output
 };

@@ -17,12 +17,11 @@ double samplesToMs(long long samples)
     return 1000.0 * double(samples) / JitterBuffer::Rate;
 }
 
-} // namespace
+}  // namespace
 
 JitterBuffer::JitterBuffer(Clock clock)
     : m_clock(clock ? std::move(clock) : Clock(steadyMs)),
-      m_releaseTimer(0, Async::Timer::TYPE_ONESHOT, false),
-      m_ring(CapacitySamples)
+      m_releaseTimer(0, Async::Timer::TYPE_ONESHOT, false), m_ring(CapacitySamples)
 {
     m_releaseTimer.expired.connect([this](Async::Timer *) { release(); });
 }
@@ -97,7 +96,7 @@ void JitterBuffer::flushSamples()
 {
     m_flushing = true;
     if (m_state == State::Holding)
-        release(); // the spurt has ended: nothing later to wait for
+        release();  // the spurt has ended: nothing later to wait for
     else
         pushOut();
 }

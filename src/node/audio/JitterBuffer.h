@@ -22,10 +22,11 @@
 #include <functional>
 #include <vector>
 
-class JitterBuffer : public Async::AudioSink, public Async::AudioSource {
+class JitterBuffer : public Async::AudioSink, public Async::AudioSource
+{
 public:
     static constexpr int Rate = 8000;
-    static constexpr int CapacitySamples = Rate; // one second
+    static constexpr int CapacitySamples = Rate;  // one second
     // A write this soon after the one before belongs to the same packet (the link writes
     // a packet frame by frame, all at once).
     static constexpr double SameArrivalMs = 5.0;
@@ -66,7 +67,7 @@ private:
     Async::Timer m_releaseTimer;
     State m_state = State::Idle;
     std::vector<float> m_ring;
-    int m_head = 0; // next sample out
+    int m_head = 0;  // next sample out
     int m_size = 0;
     bool m_flushing = false;
     bool m_inputStopped = false;

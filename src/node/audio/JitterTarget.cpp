@@ -6,7 +6,7 @@ void JitterTarget::spurtStarted()
 {
     m_count = 0;
     m_next = 0;
-    arrived(0.0); // the first packet defines the schedule
+    arrived(0.0);  // the first packet defines the schedule
 }
 
 void JitterTarget::arrived(double deviationMs)

@@ -11,12 +11,13 @@
 
 #include <array>
 
-class JitterTarget {
+class JitterTarget
+{
 public:
     // Beyond the spread seen: the event loop's and the sound card timer's own delays.
     static constexpr double MarginMs = 5.0;
     static constexpr double MostMs = 400.0;
-    static constexpr int Window = 64;         // packets the spread is taken over (5 s)
+    static constexpr int Window = 64;  // packets the spread is taken over (5 s)
     // Each packet closes this share of the gap down to what the window needs: about
     // 35 steady packets (3 s) take the hold two thirds of the way down.
     static constexpr double ShrinkPerPacket = 0.03;

@@ -5,9 +5,11 @@
 
 #include <AsyncAudioPassthrough.h>
 
-class LevelMeter : public Async::AudioPassthrough {
+class LevelMeter : public Async::AudioPassthrough
+{
 public:
-    struct Levels {
+    struct Levels
+    {
         double peakDbfs;
         double rmsDbfs;
     };

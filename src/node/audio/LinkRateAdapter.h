@@ -14,9 +14,10 @@
 namespace Async {
 class AudioSink;
 class AudioSource;
-}
+}  // namespace Async
 
-class LinkRateAdapter {
+class LinkRateAdapter
+{
 public:
     LinkRateAdapter(Async::AudioSource *fromLink, Async::AudioSink *toLink);
     ~LinkRateAdapter();

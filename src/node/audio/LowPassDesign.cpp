@@ -10,14 +10,14 @@ namespace LowPassDesign {
 std::vector<double> kaiserLowPass(int taps, double cutoffHz, double rateHz, double beta)
 {
     assert(taps % 2 == 1);
-    const double fc = cutoffHz / rateHz; // cycles per sample
+    const double fc = cutoffHz / rateHz;  // cycles per sample
     const double middle = (taps - 1) / 2.0;
     const double windowNorm = std::cyl_bessel_i(0.0, beta);
     std::vector<double> h(taps);
     for (int n = 0; n < taps; ++n) {
         const double t = n - middle;
-        const double sinc = t == 0.0 ? 2.0 * fc
-                                     : std::sin(2.0 * std::numbers::pi * fc * t) / (std::numbers::pi * t);
+        const double sinc =
+            t == 0.0 ? 2.0 * fc : std::sin(2.0 * std::numbers::pi * fc * t) / (std::numbers::pi * t);
         const double r = t / middle;
         const double window = std::cyl_bessel_i(0.0, beta * std::sqrt(1.0 - r * r)) / windowNorm;
         h[n] = sinc * window;
@@ -35,4 +35,4 @@ std::vector<double> linkRateLowPass()
     return kaiserLowPass(97, 3650.0, 16000.0, 5.65);
 }
 
-} // namespace LowPassDesign
+}  // namespace LowPassDesign

@@ -15,4 +15,4 @@ std::vector<double> kaiserLowPass(int taps, double cutoffHz, double rateHz, doub
 // 3.65 kHz, at least 58 dB down from 3.95 kHz on.
 std::vector<double> linkRateLowPass();
 
-} // namespace LowPassDesign
+}  // namespace LowPassDesign

@@ -6,11 +6,8 @@
 
 OutputLimiter::OutputLimiter(int sampleRate)
     : m_release(static_cast<float>(1.0 - std::exp(-1.0 / (ReleaseSeconds * sampleRate)))),
-      m_delayed(LookAhead + 1, 0.0f),
-      m_needed(LookAhead + 1, 1.0f),
-      m_smoothing(LookAhead, 1.0f)
-{
-}
+      m_delayed(LookAhead + 1, 0.0f), m_needed(LookAhead + 1, 1.0f), m_smoothing(LookAhead, 1.0f)
+{}
 
 void OutputLimiter::flushSamples()
 {
@@ -40,7 +37,7 @@ float OutputLimiter::limit(float sample)
     m_delayed[m_position] = sample;
     const float magnitude = std::fabs(sample);
     m_needed[m_position] = magnitude > Ceiling ? Ceiling / magnitude : 1.0f;
-    const float leaving = m_delayed[(m_position + 1) % slots]; // LookAhead samples old
+    const float leaving = m_delayed[(m_position + 1) % slots];  // LookAhead samples old
 
     const float needed = *std::min_element(m_needed.begin(), m_needed.end());
     m_gain = needed < m_gain ? needed : m_gain + (needed - m_gain) * m_release;

@@ -9,10 +9,11 @@
 
 #include <vector>
 
-class OutputLimiter : public Async::AudioProcessor {
+class OutputLimiter : public Async::AudioProcessor
+{
 public:
-    static constexpr float Ceiling = 0.5f;   // -6.02 dBFS
-    static constexpr int LookAhead = 32;     // samples: 2 ms at 16 kHz
+    static constexpr float Ceiling = 0.5f;  // -6.02 dBFS
+    static constexpr int LookAhead = 32;    // samples: 2 ms at 16 kHz
     static constexpr double ReleaseSeconds = 0.1;
 
     explicit OutputLimiter(int sampleRate = 16000);
@@ -33,5 +34,5 @@ private:
     int m_position = 0;
     int m_smoothingPosition = 0;
     float m_gain = 1.0f;
-    bool m_holdsAudio = false;       // real samples are still inside the look-ahead
+    bool m_holdsAudio = false;  // real samples are still inside the look-ahead
 };

@@ -6,8 +6,7 @@
 
 PolyphaseFir::PolyphaseFir(const std::vector<double> &taps, int phases)
     : m_length(static_cast<int>((taps.size() + phases - 1) / phases)),
-      m_phases(phases, std::vector<float>(m_length, 0.0f)),
-      m_history(2 * m_length, 0.0f)
+      m_phases(phases, std::vector<float>(m_length, 0.0f)), m_history(2 * m_length, 0.0f)
 {
     // Tap k of a phase weighs the input k samples old; store the phase reversed so that
     // output() walks the history from oldest to newest.

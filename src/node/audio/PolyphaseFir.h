@@ -6,7 +6,8 @@
 
 #include <vector>
 
-class PolyphaseFir {
+class PolyphaseFir
+{
 public:
     PolyphaseFir(const std::vector<double> &taps, int phases);
 

@@ -4,8 +4,7 @@
 
 #include <AsyncAudioIO.h>
 
-StationAudio::StationAudio()
-    : m_conference(&m_transmitMeter, &m_limiter)
+StationAudio::StationAudio() : m_conference(&m_transmitMeter, &m_limiter)
 {
     m_limiter.registerSink(&m_receiveMeter);
 }

@@ -22,7 +22,8 @@ class AudioIO;
 }
 class LinkRateAdapter;
 
-class StationAudio {
+class StationAudio
+{
 public:
     StationAudio();
     ~StationAudio();

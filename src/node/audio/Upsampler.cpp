@@ -2,8 +2,7 @@
 
 #include "node/audio/LowPassDesign.h"
 
-Upsampler::Upsampler()
-    : m_fir(LowPassDesign::linkRateLowPass(), 2)
+Upsampler::Upsampler() : m_fir(LowPassDesign::linkRateLowPass(), 2)
 {
     setInputOutputSampleRate(8000, 16000);
     // Each output sample sees only every other tap; giving each phase a sum of exactly one

@@ -7,7 +7,8 @@
 
 #include "node/audio/PolyphaseFir.h"
 
-class Upsampler : public Async::AudioProcessor {
+class Upsampler : public Async::AudioProcessor
+{
 public:
     Upsampler();
 

@@ -6,8 +6,7 @@ namespace {
 
 // RTCP packet types and SDES item types as EchoLink uses them.
 constexpr quint8 TypeReceiverReport = 201, TypeSdes = 202, TypeBye = 203;
-constexpr quint8 ItemEnd = 0, ItemCname = 1, ItemName = 2, ItemEmail = 3, ItemPhone = 4,
-                 ItemPriv = 8;
+constexpr quint8 ItemEnd = 0, ItemCname = 1, ItemName = 2, ItemEmail = 3, ItemPhone = 4, ItemPriv = 8;
 // EchoLink stations write version bits 3; some peers write 1. Both are read.
 constexpr quint8 VersionBits = 3 << 6;
 constexpr int HeaderSize = 4, SsrcSize = 4;
@@ -41,7 +40,8 @@ QByteArrayView itemText(QByteArrayView text)
     return text;
 }
 
-struct SdesItems {
+struct SdesItems
+{
     std::optional<QByteArray> name;
     QByteArray priv;
 };

@@ -8,7 +8,8 @@
 
 #include <optional>
 
-struct ControlPacket {
+struct ControlPacket
+{
     // The longest callsign taken from a far station's NAME item (EchoLink callsigns and
     // conference names are far shorter); SDES texts are bounded by their 1-byte length.
     static constexpr int MaxCallsign = 32;

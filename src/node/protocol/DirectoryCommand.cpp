@@ -17,8 +17,8 @@ QByteArray command(const QString &callsign, const QString &password, const QByte
 {
     // The directory shows 27 characters of Latin-1 text.
     const QByteArray shown = field(description.toLatin1()).left(MaxDescription);
-    return "l" + field(callsign.toUpper().toLatin1()) + "\xac\xac" + field(password.toUtf8())
-           + "\r" + presence + "\r" + shown + "\r";
+    return "l" + field(callsign.toUpper().toLatin1()) + "\xac\xac" + field(password.toUtf8()) + "\r"
+           + presence + "\r" + shown + "\r";
 }
 
 // The answer as text for the log: printable ASCII, blanks for the rest, one line, cut.

@@ -7,8 +7,7 @@
 #include <algorithm>
 #include <array>
 
-GsmCodec::GsmCodec()
-    : m_encoder(gsm_create()), m_decoder(gsm_create())
+GsmCodec::GsmCodec() : m_encoder(gsm_create()), m_decoder(gsm_create())
 {
     Q_CHECK_PTR(m_encoder);
     Q_CHECK_PTR(m_decoder);

@@ -6,7 +6,8 @@
 
 struct gsm_state;
 
-class GsmCodec : public VoiceCodec {
+class GsmCodec : public VoiceCodec
+{
 public:
     static constexpr int FrameBytes = 33;
 

@@ -16,7 +16,8 @@ constexpr std::array<int, 9> NarrowbandFrameBits = {5, 43, 119, 160, 220, 300, 3
 constexpr int HeaderBits = 5;
 
 // Reads a payload's bits most significant first, the order libspeex packs them in.
-class BitReader {
+class BitReader
+{
 public:
     explicit BitReader(QByteArrayView bytes) : m_bytes(bytes) {}
 

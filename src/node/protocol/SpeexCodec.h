@@ -7,7 +7,8 @@
 
 #include <speex/speex_bits.h>
 
-class SpeexCodec : public VoiceCodec {
+class SpeexCodec : public VoiceCodec
+{
 public:
     SpeexCodec();
     ~SpeexCodec() override;

@@ -9,16 +9,12 @@ namespace {
 constexpr int PacketMs = VoiceCodec::PacketSamples / 8;  // 80 ms at 8 kHz
 constexpr int TalkingSlackMs = 100;
 constexpr int TalkingMostMs = 1000;
-}
+}  // namespace
 
-StationLink::StationLink(Transport &transport, const QHostAddress &far, Local local,
-                         Timing timing, QObject *parent)
-    : QObject(parent)
-    , m_transport(transport)
-    , m_far(far)
-    , m_local(std::move(local))
-    , m_timing(timing)
-    , m_sdes(ControlPacket::sdes(m_local.callsign, m_local.name,
+StationLink::StationLink(Transport &transport, const QHostAddress &far, Local local, Timing timing,
+                         QObject *parent)
+    : QObject(parent), m_transport(transport), m_far(far), m_local(std::move(local)), m_timing(timing),
+      m_sdes(ControlPacket::sdes(m_local.callsign, m_local.name,
                                  m_local.gsmOnly ? QByteArray() : QByteArrayLiteral("SPEEX")))
 {
     m_keepAlive.setInterval(m_timing.keepAliveMs);
@@ -132,8 +128,8 @@ void StationLink::keepAlive()
 bool StationLink::audioDatagram(quint16 port, const AudioPacket &packet)
 {
     // A station that refuses a call says why before its goodbye, while the call is on.
-    const bool heard = m_state == State::Up
-                       || (m_state == State::Calling && packet.kind == AudioPacket::Kind::Info);
+    const bool heard =
+        m_state == State::Up || (m_state == State::Calling && packet.kind == AudioPacket::Kind::Info);
     if (!heard)
         return true;
     if (!portAllowed(m_audioPort, port))
@@ -154,8 +150,7 @@ bool StationLink::audioDatagram(quint16 port, const AudioPacket &packet)
 
 void StationLink::voiceHeard(const AudioPacket &packet)
 {
-    std::unique_ptr<VoiceCodec> &decoder =
-        packet.payloadType == PayloadSpeex ? m_speexDecoder : m_gsmDecoder;
+    std::unique_ptr<VoiceCodec> &decoder = packet.payloadType == PayloadSpeex ? m_speexDecoder : m_gsmDecoder;
     if (!decoder)
         decoder = makeCodec(packet.payloadType);
     if (!decoder)
@@ -183,8 +178,7 @@ bool StationLink::sendInfo(const QByteArray &text)
 
 bool StationLink::sendChat(const QByteArray &text)
 {
-    return m_state == State::Up
-           && m_transport.sendAudio(m_far, AudioPacket::chat(m_local.callsign, text));
+    return m_state == State::Up && m_transport.sendAudio(m_far, AudioPacket::chat(m_local.callsign, text));
 }
 
 bool StationLink::sendVoice(const qint16 *samples)

@@ -41,8 +41,8 @@ public:
     {
         QByteArray callsign;
         QByteArray name;
-        QByteArray info;      // station information sent once the link is up
-        bool gsmOnly = false; // offer and send GSM only
+        QByteArray info;       // station information sent once the link is up
+        bool gsmOnly = false;  // offer and send GSM only
     };
     // The protocol's intervals (EchoLink's are 10 s, 5 tries, 50 s); shorter in tests.
     struct Timing

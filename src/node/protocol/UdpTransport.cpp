@@ -6,10 +6,9 @@ namespace {
 constexpr qint64 MaxDatagram = 65535;  // the largest UDP payload
 // Datagrams read in one go; a flood then waits its turn behind the bus and the timers.
 constexpr int MaxPerTurn = 64;
-}
+}  // namespace
 
-UdpTransport::UdpTransport(QObject *parent)
-    : Transport(parent)
+UdpTransport::UdpTransport(QObject *parent) : Transport(parent)
 {
     connect(&m_control, &QUdpSocket::readyRead, this, [this] { readAll(m_control, true); });
     connect(&m_audio, &QUdpSocket::readyRead, this, [this] { readAll(m_audio, false); });

@@ -8,7 +8,8 @@
 
 #include <memory>
 
-class VoiceCodec {
+class VoiceCodec
+{
 public:
     static constexpr int FrameSamples = 160, FramesPerPacket = 4, PacketSamples = 640;
 

@@ -157,7 +157,8 @@ void NodeWindow::showLinks(const QStringList &links)
 {
     m_linked = links;
     m_talking.intersect(QSet<QString>(links.begin(), links.end()));
-    const QString current = m_links->currentItem() ? m_links->currentItem()->data(Qt::UserRole).toString() : QString();
+    const QString current =
+        m_links->currentItem() ? m_links->currentItem()->data(Qt::UserRole).toString() : QString();
     m_links->clear();
     for (const QString &callsign : links) {
         auto *item = new QListWidgetItem(callsign + (m_talking.contains(callsign) ? TalkingMark : QString()));

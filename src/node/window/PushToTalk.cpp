@@ -55,8 +55,9 @@ void PushToTalk::showTransmitting(bool on)
     if (!on || m_toggle)
         m_keyed = on;
     m_button->setText(tr(on ? TransmittingText : m_toggle ? ToggleIdleText : IdleText));
-    m_button->setStyleSheet(on ? QStringLiteral("QPushButton { background: #d01010; color: white; font-weight: bold; }")
-                               : QString());
+    m_button->setStyleSheet(
+        on ? QStringLiteral("QPushButton { background: #d01010; color: white; font-weight: bold; }")
+           : QString());
 }
 
 void PushToTalk::release()

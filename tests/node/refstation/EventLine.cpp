@@ -48,4 +48,4 @@ void event(const std::string &line)
     std::cout << line << '\n' << std::flush;
 }
 
-} // namespace RefStation
+}  // namespace RefStation

@@ -13,4 +13,4 @@ std::string escaped(const std::string &text);
 std::string unescaped(const std::string &text);
 void event(const std::string &line);
 
-} // namespace RefStation
+}  // namespace RefStation

@@ -13,8 +13,7 @@ constexpr int SpeexPayload = 0x96;
 
 LibraryLink::LibraryLink(const Async::IpAddress &address, const std::string &farCallsign,
                          const StationIdentity &local)
-    : m_qso(address, local.callsign, local.name, local.info),
-      m_label(escaped(farCallsign))
+    : m_qso(address, local.callsign, local.name, local.info), m_label(escaped(farCallsign))
 {
     if (local.gsmOnly) {
         // The constructor built the connect datagram offering Speex; setting the name
@@ -25,15 +24,12 @@ LibraryLink::LibraryLink(const Async::IpAddress &address, const std::string &far
     m_qso.setRemoteCallsign(farCallsign);
     m_qso.registerSink(&m_meter);
     m_qso.stateChange.connect(sigc::mem_fun(*this, &LibraryLink::stateChanged));
-    m_qso.chatMsgReceived.connect([this](const std::string &text) {
-        event("chat " + m_label + ' ' + escaped(text));
-    });
-    m_qso.infoMsgReceived.connect([this](const std::string &text) {
-        event("info " + m_label + ' ' + escaped(text));
-    });
-    m_qso.isReceiving.connect([this](bool receiving) {
-        event("audio " + m_label + (receiving ? " on" : " off"));
-    });
+    m_qso.chatMsgReceived.connect(
+        [this](const std::string &text) { event("chat " + m_label + ' ' + escaped(text)); });
+    m_qso.infoMsgReceived.connect(
+        [this](const std::string &text) { event("info " + m_label + ' ' + escaped(text)); });
+    m_qso.isReceiving.connect(
+        [this](bool receiving) { event("audio " + m_label + (receiving ? " on" : " off")); });
     m_qso.audioReceivedRaw.connect(sigc::mem_fun(*this, &LibraryLink::packetReceived));
 }
 
@@ -47,10 +43,17 @@ void LibraryLink::stateChanged(EchoLink::Qso::State state)
 {
     const char *name = "disconnected";
     switch (state) {
-    case EchoLink::Qso::STATE_CONNECTING: name = "connecting"; break;
-    case EchoLink::Qso::STATE_CONNECTED: name = "connected"; break;
-    case EchoLink::Qso::STATE_BYE_RECEIVED: name = "bye"; break;
-    case EchoLink::Qso::STATE_DISCONNECTED: break;
+    case EchoLink::Qso::STATE_CONNECTING:
+        name = "connecting";
+        break;
+    case EchoLink::Qso::STATE_CONNECTED:
+        name = "connected";
+        break;
+    case EchoLink::Qso::STATE_BYE_RECEIVED:
+        name = "bye";
+        break;
+    case EchoLink::Qso::STATE_DISCONNECTED:
+        break;
     }
     event("state " + m_label + ' ' + name);
     if (state == EchoLink::Qso::STATE_DISCONNECTED)
@@ -73,9 +76,8 @@ void LibraryLink::reportHeard()
     if (samples.empty())
         return;
     char figures[64];
-    std::snprintf(figures, sizeof figures, " %.1f %.1f", dominantFrequency(samples),
-                  sineLevelDbfs(samples));
+    std::snprintf(figures, sizeof figures, " %.1f %.1f", dominantFrequency(samples), sineLevelDbfs(samples));
     event("heard " + m_label + figures);
 }
 
-} // namespace RefStation
+}  // namespace RefStation

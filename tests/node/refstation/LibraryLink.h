@@ -42,4 +42,4 @@ private:
     std::string m_codec;
 };
 
-} // namespace RefStation
+}  // namespace RefStation

@@ -16,8 +16,7 @@ namespace RefStation {
 constexpr size_t MaxCommandLength = 64 * 1024;
 
 LibraryStation::LibraryStation(StationIdentity identity, bool acceptAll)
-    : m_identity(std::move(identity)),
-      m_acceptAll(acceptAll),
+    : m_identity(std::move(identity)), m_acceptAll(acceptAll),
       m_heardTimer(1000, Async::Timer::TYPE_PERIODIC, false)
 {
     m_tone.registerSink(&m_splitter);
@@ -46,8 +45,7 @@ bool LibraryStation::start(const std::string &address)
         event("error cannot bind " + address);
         return false;
     }
-    dispatcher->incomingConnection.connect(
-        sigc::mem_fun(*this, &LibraryStation::incomingConnection));
+    dispatcher->incomingConnection.connect(sigc::mem_fun(*this, &LibraryStation::incomingConnection));
     m_input.setFd(STDIN_FILENO, Async::FdWatch::FD_WATCH_RD);
     m_input.activity.connect([this](Async::FdWatch *) { readCommands(); });
     m_input.setEnabled(true);
@@ -143,9 +141,8 @@ void LibraryStation::callStation(const std::string &address, const std::string &
         event("error cannot call " + address);
 }
 
-void LibraryStation::incomingConnection(const Async::IpAddress &address,
-                                        const std::string &callsign, const std::string &name,
-                                        const std::string &priv)
+void LibraryStation::incomingConnection(const Async::IpAddress &address, const std::string &callsign,
+                                        const std::string &name, const std::string &priv)
 {
     event("incoming " + escaped(callsign) + ' ' + address.toString() + ' ' + escaped(priv));
     const Caller caller{callsign, name, priv};
@@ -205,4 +202,4 @@ void LibraryStation::forEachLink(const sigc::slot<void, LibraryLink &> &action)
         action(*link);
 }
 
-} // namespace RefStation
+}  // namespace RefStation

@@ -78,4 +78,4 @@ private:
     Async::Timer m_heardTimer;
 };
 
-} // namespace RefStation
+}  // namespace RefStation

@@ -21,4 +21,4 @@ std::vector<float> ReceiveMeter::take()
     return taken;
 }
 
-} // namespace RefStation
+}  // namespace RefStation

@@ -20,4 +20,4 @@ private:
     std::vector<float> m_samples;
 };
 
-} // namespace RefStation
+}  // namespace RefStation

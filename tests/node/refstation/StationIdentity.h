@@ -14,4 +14,4 @@ struct StationIdentity
     bool gsmOnly = false;
 };
 
-} // namespace RefStation
+}  // namespace RefStation

@@ -45,4 +45,4 @@ double sineLevelDbfs(const std::vector<float> &samples)
     return std::max(-120.0, 20.0 * std::log10(std::max(rms * std::numbers::sqrt2, 1e-6)));
 }
 
-} // namespace RefStation
+}  // namespace RefStation

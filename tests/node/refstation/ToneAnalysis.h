@@ -15,4 +15,4 @@ double dominantFrequency(const std::vector<float> &samples);
 // The RMS level, +3.01 dB so that a sine reads its peak; -120 for silence.
 double sineLevelDbfs(const std::vector<float> &samples);
 
-} // namespace RefStation
+}  // namespace RefStation

@@ -7,8 +7,7 @@
 
 namespace RefStation {
 
-ToneSource::ToneSource()
-    : m_timer(BlockSamples * 1000 / SampleRate, Async::Timer::TYPE_PERIODIC, false)
+ToneSource::ToneSource() : m_timer(BlockSamples * 1000 / SampleRate, Async::Timer::TYPE_PERIODIC, false)
 {
     m_timer.expired.connect([this](Async::Timer *) { writeDueBlocks(); });
 }
@@ -35,8 +34,8 @@ void ToneSource::stop()
 
 void ToneSource::writeDueBlocks()
 {
-    const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
-        std::chrono::steady_clock::now() - m_started);
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - m_started);
     const int64_t due = elapsed.count() * SampleRate / 1000000 + BlockSamples;
     const double step = 2.0 * std::numbers::pi * m_frequencyHz / SampleRate;
     while (m_written + BlockSamples <= due) {
@@ -49,4 +48,4 @@ void ToneSource::writeDueBlocks()
     }
 }
 
-} // namespace RefStation
+}  // namespace RefStation

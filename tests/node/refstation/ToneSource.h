@@ -39,4 +39,4 @@ private:
     double m_amplitude = 0.0;
 };
 
-} // namespace RefStation
+}  // namespace RefStation
