@@ -121,7 +121,7 @@ private Q_SLOTS:
         QVERIFY(pair.link());
         const QStringList bad{QStringLiteral("dial 1234"),
                               QStringLiteral("call %1").arg(pair.b.address()),
-                              QStringLiteral("call 224.0.0.1 MULTI"),
+                              QStringLiteral("call 127.10.12.999 BADADDR"),
                               QStringLiteral("call %1 BB2REF").arg(pair.b.address()),
                               QStringLiteral("tone 5000 -20"),
                               QStringLiteral("tone 1000 3"),
