@@ -34,6 +34,21 @@ inline constexpr char LinksChangedSignal[] = "LinksChanged";        // (as)
 inline constexpr char TransmitMethod[] = "Transmit";                // (b on)
 inline constexpr char IsTransmittingMethod[] = "IsTransmitting";    // () -> b
 inline constexpr char SendChatMethod[] = "SendChat";                // (s text)
+// The station list in hand: call, location, node number, status ("ON" or "BUSY").
+inline constexpr char StationsMethod[] = "Stations";  // () -> a(ssus)
+// What happened to a link. The call is exactly the text Connect was given when the
+// link was asked for by a call, else the station's callsign.
+inline constexpr char LinkFailedSignal[] = "LinkFailed";              // (s call, s reason, s text)
+inline constexpr char LinkStateChangedSignal[] = "LinkStateChanged";  // (s call, s state)
+// LinkFailed reasons.
+inline constexpr char NotFoundReason[] = "not-found";
+inline constexpr char NoAnswerReason[] = "no-answer";
+inline constexpr char RefusedReason[] = "refused";
+inline constexpr char DroppedReason[] = "dropped";
+// LinkStateChanged states.
+inline constexpr char LinkingState[] = "linking";
+inline constexpr char LinkedState[] = "linked";
+inline constexpr char UnlinkedState[] = "unlinked";
 
 // The errors echolink-node answers with: why a call was not carried out.
 inline constexpr char EmptyCallError[] = "org.dialboard.EchoLink.Error.EmptyCall";
