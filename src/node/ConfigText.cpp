@@ -27,7 +27,7 @@ QStringView trimBlanks(QStringView text)
 bool hasControlCharacter(QStringView text)
 {
     for (const QChar c : text) {
-        if ((c.unicode() < 0x20 && c != QLatin1Char('\t')) || c.unicode() == 0x7f)
+        if ((c.unicode() < 0x20 && c != QLatin1Char('\t')) || (c.unicode() >= 0x7f && c.unicode() <= 0x9f))
             return true;
     }
     return false;

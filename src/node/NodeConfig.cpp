@@ -162,7 +162,9 @@ bool NodeConfigFile::read(const QByteArray &bytes, NodeConfig &config)
 {
     ConfigText file(knownKeys());
     if (!file.parse(bytes)) {
-        m_error = QStringLiteral("%1:%2: %3").arg(m_path).arg(file.errorLine()).arg(file.error());
+        m_error = file.errorLine() > 0
+                      ? QStringLiteral("%1:%2: %3").arg(m_path).arg(file.errorLine()).arg(file.error())
+                      : QStringLiteral("%1: %2").arg(m_path, file.error());
         return false;
     }
     auto text = [&](const char *key) { return file.value(QLatin1String(key)); };
