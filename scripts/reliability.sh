@@ -10,8 +10,8 @@
 #      of what the user sees and what, if anything, was lost;
 #   4. the fuzz targets for the settings text forms and settings files and for
 #      echolink-node's parsers (control and audio packets with both voice decoders, the
-#      station list, the directory's answers), built with clang and libFuzzer
-#      (build-fuzz/), each for a bounded time.
+#      station list, the directory's answers, its configuration file), built with clang
+#      and libFuzzer (build-fuzz/), each for a bounded time.
 #
 #   scripts/reliability.sh [--quick] [--build-dir DIR]
 #     --quick      1,000 soak passes, 10 s per fuzz target
@@ -79,7 +79,7 @@ fi
 # --- 4. Fuzzing -----------------------------------------------------------------------
 step "fuzzing the settings text forms and files and the node's parsers, $fuzz_seconds s each"
 fuzz_targets=(fuzz_textforms fuzz_settings_file fuzz_control_packet fuzz_audio_packet
-              fuzz_station_list fuzz_logon_reply)
+              fuzz_station_list fuzz_logon_reply fuzz_node_config)
 for p in clang libclang-rt-14-dev; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" \
     || { [ "$(id -u)" -eq 0 ] && s=() || s=(sudo); "${s[@]}" apt-get -o DPkg::Lock::Timeout=300 -y -q install "$p"; }

@@ -1,9 +1,9 @@
 #include "node/NodeConfig.h"
 
-#include <QDir>
+#include "node/ConfigText.h"
+#include "node/OwnFile.h"
+
 #include <QFile>
-#include <QFileInfo>
-#include <QSettings>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -33,6 +33,10 @@ const char Template[] =
     "; DirectoryServers=servers.echolink.org\n"
     "; The local address for the link ports (UDP 5198, 5199) and the directory connection.\n"
     "; BindAddress=\n"
+    "; An EchoLink proxy (host, or host:port; port 8100 by default) for a station behind a\n"
+    "; router that does not forward UDP 5198-5199; its password, or nothing for a public proxy.\n"
+    "; Proxy=\n"
+    "; ProxyPassword=\n"
     "\n"
     "[Links]\n"
     "; Incoming links: all, none, or pattern (then Accept and Reject are regular expressions).\n"
@@ -49,30 +53,48 @@ const char Template[] =
     "; A transmission ends by itself after this many milliseconds (3 minutes).\n"
     "TransmitLimitMs=180000\n";
 
-// The value as text. QSettings parses a value with a comma outside quotes into a list;
-// the text on the line is what the user meant, so such a value is read from the line.
-QString rawText(const QSettings &settings, const QString &path, const QString &key)
+// Every key the file may hold, as "Section/Key".
+const QStringList &knownKeys()
 {
-    const QVariant value = settings.value(key);
-    if (value.typeId() != QMetaType::QStringList)
-        return value.toString().trimmed();
-    const QString group = key.section(QLatin1Char('/'), 0, 0);
-    const QString name = key.section(QLatin1Char('/'), 1);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    bool inGroup = false;
-    for (const QByteArray &bytes : file.readAll().split('\n')) {
-        const QString line = QString::fromUtf8(bytes).trimmed();
-        if (line.startsWith(QLatin1Char('['))) {
-            inGroup = line == QLatin1Char('[') + group + QLatin1Char(']');
-            continue;
-        }
-        const int equals = line.indexOf(QLatin1Char('='));
-        if (inGroup && equals > 0 && line.left(equals).trimmed() == name)
-            return line.mid(equals + 1).trimmed();
-    }
-    return {};
+    static const QStringList keys = {
+        QStringLiteral("Station/Callsign"),
+        QStringLiteral("Station/Password"),
+        QStringLiteral("Station/Name"),
+        QStringLiteral("Station/Location"),
+        QStringLiteral("Station/Description"),
+        QStringLiteral("Network/DirectoryServers"),
+        QStringLiteral("Network/BindAddress"),
+        QStringLiteral("Network/Proxy"),
+        QStringLiteral("Network/ProxyPassword"),
+        QStringLiteral("Links/Incoming"),
+        QStringLiteral("Links/Accept"),
+        QStringLiteral("Links/Reject"),
+        QStringLiteral("Links/MaxLinks"),
+        QStringLiteral("Audio/InputDevice"),
+        QStringLiteral("Audio/OutputDevice"),
+        QStringLiteral("Audio/GsmOnly"),
+        QStringLiteral("Audio/TransmitLimitMs"),
+        QStringLiteral("Timing/DirectoryRetryMs"),
+        QStringLiteral("Timing/DirectoryTimeoutMs"),
+        QStringLiteral("Timing/ListRefreshMs"),
+        QStringLiteral("Timing/UnknownCallerFetchMs"),
+        QStringLiteral("Timing/RefusedMemoryMs"),
+        QStringLiteral("Timing/KeepAliveMs"),
+        QStringLiteral("Timing/LinkTimeoutMs"),
+    };
+    return keys;
+}
+
+// A host name or IPv4 address as the proxy's: letters, digits, '-', '.' and '_'.
+bool isHostName(const QString &host)
+{
+    const auto hostChar = [](QChar c) {
+        return (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+               || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+               || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-')
+               || c == QLatin1Char('.') || c == QLatin1Char('_');
+    };
+    return !host.isEmpty() && host.size() <= 253 && std::all_of(host.cbegin(), host.cend(), hostChar);
 }
 
 }  // namespace
@@ -113,40 +135,39 @@ QString NodeConfigFile::defaultPath()
 
 bool NodeConfigFile::createIfMissing()
 {
-    if (QFileInfo::exists(m_path))
-        return true;
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QFile file(m_path);
-    // Created with no permission for anyone else from the first byte on.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)
-        || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
-        || file.write(Template) != qint64(sizeof(Template) - 1)) {
-        m_error = QStringLiteral("cannot create %1: %2").arg(m_path, file.errorString());
-        return false;
-    }
-    return true;
+    m_error = OwnFile::createUnlessPresent(m_path, QByteArray(Template));
+    return m_error.isEmpty();
 }
 
-bool NodeConfigFile::fail(const QString &key, const QString &value, const QString &expected)
+bool NodeConfigFile::fail(const ConfigText &text, const char *key, const QString &value,
+                          const QString &expected)
 {
-    m_error = QStringLiteral("%1 in %2 is '%3': %4").arg(key, m_path, value, expected);
+    const QString name = QString::fromLatin1(key);
+    m_error =
+        QStringLiteral("%1:%2: [%3] %4 is '%5': %6")
+            .arg(m_path)
+            .arg(text.line(name))
+            .arg(name.section(QLatin1Char('/'), 0, 0), name.section(QLatin1Char('/'), 1), value, expected);
     return false;
 }
 
 bool NodeConfigFile::load(NodeConfig &config)
 {
-    QFile probe(m_path);
-    if (!probe.open(QIODevice::ReadOnly)) {
-        m_error = QStringLiteral("cannot read %1: %2").arg(m_path, probe.errorString());
+    QByteArray bytes;
+    m_error = OwnFile::readAtMost(m_path, ConfigText::MaxSize, bytes);
+    return m_error.isEmpty() && read(bytes, config);
+}
+
+bool NodeConfigFile::read(const QByteArray &bytes, NodeConfig &config)
+{
+    ConfigText file(knownKeys());
+    if (!file.parse(bytes)) {
+        m_error = file.errorLine() > 0
+                      ? QStringLiteral("%1:%2: %3").arg(m_path).arg(file.errorLine()).arg(file.error())
+                      : QStringLiteral("%1: %2").arg(m_path, file.error());
         return false;
     }
-    probe.close();
-    const QSettings settings(m_path, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError) {
-        m_error = QStringLiteral("%1 is not a readable configuration file").arg(m_path);
-        return false;
-    }
-    auto text = [&](const char *key) { return rawText(settings, m_path, QLatin1String(key)); };
+    auto text = [&](const char *key) { return file.value(QLatin1String(key)); };
 
     config.callsign = text("Station/Callsign").toUpper();
     config.password = text("Station/Password");
@@ -161,7 +182,7 @@ bool NodeConfigFile::load(NodeConfig &config)
                || c == QLatin1Char('/') || c == QLatin1Char('-');
     };
     if (!std::all_of(config.callsign.cbegin(), config.callsign.cend(), callsignChar))
-        return fail(QStringLiteral("[Station] Callsign"), config.callsign,
+        return fail(file, "Station/Callsign", config.callsign,
                     QStringLiteral("a callsign has only letters, digits and '-'"));
 
     const QString servers = text("Network/DirectoryServers");
@@ -178,8 +199,28 @@ bool NodeConfigFile::load(NodeConfig &config)
     if (!bind.isEmpty()
         && (!config.bindAddress.setAddress(bind)
             || config.bindAddress.protocol() != QAbstractSocket::IPv4Protocol))
-        return fail(QStringLiteral("[Network] BindAddress"), bind,
+        return fail(file, "Network/BindAddress", bind,
                     QStringLiteral("an IPv4 address of this machine, or nothing for any"));
+
+    // host or host:port; the port is EchoLink's proxy port unless given.
+    const QString proxy = text("Network/Proxy");
+    config.proxyHost = proxy;
+    config.proxyPort = NodeConfig::DefaultProxyPort;
+    const qsizetype colon = proxy.lastIndexOf(QLatin1Char(':'));
+    if (colon >= 0) {
+        bool ok = false;
+        const uint port = QStringView(proxy).mid(colon + 1).toUInt(&ok);
+        config.proxyHost = proxy.left(colon);
+        config.proxyPort = quint16(port);
+        if (!ok || port < 1 || port > 65535)
+            config.proxyHost.clear();  // refused below
+    }
+    if (!proxy.isEmpty() && !isHostName(config.proxyHost))
+        return fail(file, "Network/Proxy", proxy,
+                    QStringLiteral("a host name or IPv4 address, with :port (1 to 65535) unless it is %1, "
+                                   "or nothing for no proxy")
+                        .arg(NodeConfig::DefaultProxyPort));
+    config.proxyPassword = text("Network/ProxyPassword");
 
     const QString incoming = text("Links/Incoming").toLower();
     if (incoming.isEmpty() || incoming == QLatin1String("all"))
@@ -189,8 +230,7 @@ bool NodeConfigFile::load(NodeConfig &config)
     else if (incoming == QLatin1String("pattern"))
         config.incoming = NodeConfig::Incoming::Pattern;
     else
-        return fail(QStringLiteral("[Links] Incoming"), incoming,
-                    QStringLiteral("one of all, none, pattern"));
+        return fail(file, "Links/Incoming", incoming, QStringLiteral("one of all, none, pattern"));
     for (auto [key, pattern, fallback] : {std::tuple{"Links/Accept", &config.accept, ".*"},
                                           std::tuple{"Links/Reject", &config.reject, "(?!)"}}) {
         QString value = text(key);
@@ -201,17 +241,17 @@ bool NodeConfigFile::load(NodeConfig &config)
         *pattern = QRegularExpression(QRegularExpression::anchoredPattern(value),
                                       QRegularExpression::CaseInsensitiveOption);
         if (!pattern->isValid())
-            return fail(QStringLiteral("[Links] %1").arg(QLatin1String(key).mid(6)), value,
+            return fail(file, key, value,
                         QStringLiteral("not a regular expression (%1)").arg(pattern->errorString()));
     }
 
     for (auto [key, device] : {std::pair{"Audio/InputDevice", &config.inputDevice},
                                std::pair{"Audio/OutputDevice", &config.outputDevice}}) {
-        if (!settings.contains(QLatin1String(key)))
+        if (!file.contains(QLatin1String(key)))
             continue;  // the default device
         const QString value = text(key);
         if (!value.isEmpty() && !value.contains(QLatin1Char(':')))
-            return fail(QStringLiteral("[Audio] %1").arg(QLatin1String(key).mid(6)), value,
+            return fail(file, key, value,
                         QStringLiteral("a device such as alsa:default, or nothing for none"));
         *device = value.toStdString();
     }
@@ -221,7 +261,7 @@ bool NodeConfigFile::load(NodeConfig &config)
     else if (gsmOnly == QLatin1String("true") || gsmOnly == QLatin1String("yes"))
         config.gsmOnly = true;
     else
-        return fail(QStringLiteral("[Audio] GsmOnly"), gsmOnly, QStringLiteral("true or false"));
+        return fail(file, "Audio/GsmOnly", gsmOnly, QStringLiteral("true or false"));
 
     struct Number
     {
@@ -248,10 +288,8 @@ bool NodeConfigFile::load(NodeConfig &config)
         bool ok = false;
         const int parsed = value.toInt(&ok);
         if (!ok || parsed < number.min || parsed > number.max)
-            return fail(
-                QStringLiteral("[%1] %2").arg(QString::fromLatin1(number.key).section(QLatin1Char('/'), 0, 0),
-                                              QString::fromLatin1(number.key).section(QLatin1Char('/'), 1)),
-                value, QStringLiteral("a whole number from %1 to %2").arg(number.min).arg(number.max));
+            return fail(file, number.key, value,
+                        QStringLiteral("a whole number from %1 to %2").arg(number.min).arg(number.max));
         *number.target = parsed;
     }
     return true;

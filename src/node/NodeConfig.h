@@ -1,8 +1,9 @@
 // The node's configuration file ($XDG_CONFIG_HOME/echolink-node/echolink-node.conf, an INI
-// file): who the station is, where the directory is, which links it takes, and the
-// node's own retry intervals. Read at start, and again for a new callsign and password
-// after the directory refused a log-on; the node never writes to it except to create a
-// commented template, readable by the user alone, when there is none.
+// file read exactly as written, see ConfigText): who the station is, where the directory
+// is, which links it takes, and the node's own retry intervals. Read at start, and again
+// for a new callsign and password after the directory refused a log-on; the node never
+// writes to it except to create a commented template, readable by the user alone, when
+// there is none.
 #pragma once
 
 #include <QHostAddress>
@@ -11,6 +12,8 @@
 #include <QStringList>
 
 #include <string>
+
+class ConfigText;
 
 struct NodeConfig
 {
@@ -23,6 +26,11 @@ struct NodeConfig
     QString description;  // station information sent to every station linked with
     QStringList directoryServers;
     QHostAddress bindAddress;  // null: any address
+    // An EchoLink proxy that carries all directory and station traffic; empty host: none.
+    static constexpr quint16 DefaultProxyPort = 8100;
+    QString proxyHost;
+    quint16 proxyPort = DefaultProxyPort;
+    QString proxyPassword;  // empty: a public proxy
     Incoming incoming = Incoming::All;
     QRegularExpression accept;  // Incoming::Pattern: callers that match may link...
     QRegularExpression reject;  // ...unless they match this one
@@ -52,7 +60,8 @@ struct NodeConfig
     bool acceptsCaller(const QString &callsign) const;
 };
 
-// Reading the file. Every problem is one sentence that names the key and the file.
+// Reading the file. Every problem is one sentence that names the file, the line and the
+// key or section.
 class NodeConfigFile
 {
 public:
@@ -66,8 +75,12 @@ public:
     // Creates the template, readable and writable by the user alone, when no file exists.
     // False, with the reason in error(), when it cannot.
     bool createIfMissing();
-    // Reads every value; false, with error() saying which key in which file, on a bad one.
+    // Reads every value; false, with error() saying which line of which file, on a file
+    // that cannot be read, one larger than 64 KiB, a line that cannot be taken (an unknown
+    // section or key among them) or a bad value.
     bool load(NodeConfig &config);
+    // The same from the file's text.
+    bool read(const QByteArray &text, NodeConfig &config);
     // Why networking must not start although the file reads well: the file is readable by
     // others, or the callsign or password is missing. Empty when networking may start.
     QString networkingBlocker(const NodeConfig &config) const;
@@ -75,7 +88,8 @@ public:
     QString error() const { return m_error; }
 
 private:
-    bool fail(const QString &key, const QString &value, const QString &expected);
+    // key: "Section/Key".
+    bool fail(const ConfigText &text, const char *key, const QString &value, const QString &expected);
 
     QString m_path;
     QString m_error;

@@ -39,6 +39,7 @@ private Q_SLOTS:
     void badValuesNameTheKeyAndTheFile_data();
     void badValuesNameTheKeyAndTheFile();
     void incompleteOrExposedConfigurationStartsNoNetworking();
+    void valuesAsWrittenReachTheDirectory();
     void directoryDownAtStartThenBack();
     void silentDirectoryIsRetriedUntilItAnswers();
     void brokenStationListsLeaveLinksIntact();
@@ -85,6 +86,16 @@ void tst_node_faults::badValuesNameTheKeyAndTheFile_data()
     QTest::newRow("transmit limit") << "Audio/TransmitLimitMs"
                                     << "5"
                                     << "[Audio] TransmitLimitMs";
+    QTest::newRow("proxy port") << "Network/Proxy"
+                                << "proxy.example.org:0"
+                                << "[Network] Proxy";
+    // Unknown names end the node as bad values do, naming the nearest known one.
+    QTest::newRow("misspelt key") << "Station/Callsing"
+                                  << "W1AW"
+                                  << "unknown key Callsing in [Station]; did you mean Callsign?";
+    QTest::newRow("section") << "station/Name"
+                             << "W1AW"
+                             << "unknown section [station]; did you mean [Station]?";
 }
 
 void tst_node_faults::badValuesNameTheKeyAndTheFile()
@@ -141,6 +152,30 @@ void tst_node_faults::incompleteOrExposedConfigurationStartsNoNetworking()
     QCOMPARE(directory.log(), QStringList{QStringLiteral("ready")});  // never contacted
     QVERIFY(!exposed.output().contains(QStringLiteral("secret")));
     QVERIFY(!exposed.directoryStatus().contains(QStringLiteral("secret")));
+}
+
+void tst_node_faults::valuesAsWrittenReachTheDirectory()
+{
+    // A password with a quote and a semicolon, before the sections that say where the
+    // directory is and which address to use: the directory takes only that password.
+    const QString password = QStringLiteral("Se\"cr;et \\x");
+    DirectoryProcess directory;
+    QVERIFY(directory.start(Block + QStringLiteral(".3"), {QStringLiteral("--password"), password}));
+    NodeProcess a(QStringLiteral("A"), Block, 1);
+    a.writeConfig({});
+    QFile file(a.configPath());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QStringLiteral("[Station]\nCallsign=node-a\nPassword=%1\n"
+                              "[Links]\nIncoming=none\n"
+                              "[Network]\nDirectoryServers=%2.3\nBindAddress=%2.1\n"
+                              "[Audio]\nInputDevice=\nOutputDevice=\n")
+                   .arg(password, Block)
+                   .toUtf8());
+    file.close();
+    QVERIFY(a.start());
+    QVERIFY(!directory.waitForLine(QStringLiteral("logon NODE-A ON %1.1 ").arg(Block), StartMs).isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(a.directoryStatus(), QStringLiteral("online"), StartMs);
+    QVERIFY(!a.output().contains(QStringLiteral("cr;et")));
 }
 
 void tst_node_faults::linkAandB(NodeProcess &a, NodeProcess &b, const QMap<QString, QString> &timing)
