@@ -181,6 +181,21 @@ bool NodeConfigFile::load(NodeConfig &config)
         return fail(QStringLiteral("[Network] BindAddress"), bind,
                     QStringLiteral("an IPv4 address of this machine, or nothing for any"));
 
+    // host, or host:port (the last colon: a name never holds one).
+    const QString proxy = text("Network/Proxy");
+    config.proxyHost = proxy;
+    config.proxyPort = 8100;
+    if (const qsizetype colon = proxy.lastIndexOf(QLatin1Char(':')); colon >= 0) {
+        bool ok = false;
+        const uint port = proxy.mid(colon + 1).toUInt(&ok);
+        config.proxyHost = proxy.left(colon).trimmed();
+        if (!ok || port < 1 || port > 65535 || config.proxyHost.isEmpty())
+            return fail(QStringLiteral("[Network] Proxy"), proxy,
+                        QStringLiteral("a host name or IPv4 address, with :PORT when not 8100"));
+        config.proxyPort = quint16(port);
+    }
+    config.proxyPassword = text("Network/ProxyPassword");
+
     const QString incoming = text("Links/Incoming").toLower();
     if (incoming.isEmpty() || incoming == QLatin1String("all"))
         config.incoming = NodeConfig::Incoming::All;

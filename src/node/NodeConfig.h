@@ -23,6 +23,11 @@ struct NodeConfig
     QString description;  // station information sent to every station linked with
     QStringList directoryServers;
     QHostAddress bindAddress;  // null: any address
+    // An EchoLink proxy that carries all of the station's traffic; empty: none, the
+    // station's own UDP ports. Without a password the proxy is taken to be a public one.
+    QString proxyHost;
+    quint16 proxyPort = 8100;
+    QString proxyPassword;
     Incoming incoming = Incoming::All;
     QRegularExpression accept;  // Incoming::Pattern: callers that match may link...
     QRegularExpression reject;  // ...unless they match this one
