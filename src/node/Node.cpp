@@ -3,6 +3,7 @@
 #include "automation/AutomationContract.h"
 #include "node/FarText.h"
 #include "node/NodeBus.h"
+#include "node/protocol/ControlPacket.h"
 
 #include "node/protocol/ProxyTransport.h"
 #include "node/protocol/ProxyTunnel.h"
@@ -208,15 +209,21 @@ void Node::proxyStateChanged(ProxyClient::State state)
     Q_EMIT proxyStatusChanged(proxyStatus());
     switch (state) {
     case ProxyClient::State::Connected:
+        for (const QHostAddress &address : std::exchange(m_byesOwed, {}))
+            m_transport->sendControl(address, ControlPacket::bye());
         // The proxy's address is the station's: the directory hears of it afresh.
         m_directory->start();
         fetchList();
         break;
     case ProxyClient::State::Refused:
     case ProxyClient::State::Lost:
-        // Nothing reaches the far stations any more; they hear of it by the link time-out.
+        // Nothing reaches the far stations now: they hear the bye when the proxy is back
+        // (or end the link at their time-out).
         if (!m_links->links().isEmpty())
             log(QStringLiteral("links end: the proxy connection is gone"));
+        for (const QHostAddress &address : m_links->linkAddresses())
+            if (!m_byesOwed.contains(address) && m_byesOwed.size() < m_config.maxLinks)
+                m_byesOwed << address;
         m_links->disconnectAll();
         m_directory->suspend(QStringLiteral("waiting for the proxy"));
         break;

@@ -111,6 +111,9 @@ private:
     std::unique_ptr<StationLinks> m_links;
     std::unique_ptr<DirectoryLogon> m_directory;
     std::unique_ptr<StationListFetcher> m_fetcher;
+    // Stations whose links ended when the proxy went away, before they could hear a bye:
+    // they hear it once the proxy is back, so that their end of the link ends too.
+    QList<QHostAddress> m_byesOwed;
     QTimer m_listRefresh;
     QTimer m_lookupSpacing;
     bool m_lookupWanted = false;
