@@ -11,9 +11,12 @@
 #include "ReferenceStation.h"
 #include "SoundNode.h"
 #include "TestEnvironment.h"
+#include "node/Node.h"
+#include "node/window/NodeWindow.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QLabel>
 #include <QTest>
 #include <QUdpSocket>
 
@@ -119,6 +122,7 @@ private Q_SLOTS:
     void nodeLinksThroughTheProxy();
     void wrongPasswordIsReportedAndRetried();
     void proxyKilledMidLink();
+    void windowShowsTheProxyState();
 
 private:
     DirectoryProcess m_directory;
@@ -290,6 +294,33 @@ void tst_node_proxy::proxyKilledMidLink()
     QCOMPARE(node.connectTo(RefCall).type(), QDBusMessage::ReplyMessage);
     QVERIFY(node.waitForLinked(RefCall, true, LinkMs));
     QVERIFY(node.isRunning());
+}
+
+// The node's window has a line for the proxy, which follows its state.
+void tst_node_proxy::windowShowsTheProxyState()
+{
+    ProxyProcess proxy;
+    QVERIFY(proxy.start());
+    NodeConfig config;
+    config.callsign = QStringLiteral("NODE-W");
+    config.password = QStringLiteral("secret");
+    config.directoryServers = {Block + QStringLiteral(".3")};
+    config.bindAddress = QHostAddress(Block + QStringLiteral(".6"));
+    config.proxyHost = ProxyAddress;
+    config.proxyPassword = ProxyPassword;
+    config.directoryRetryMs = 200;
+    Node node(config);
+    QCOMPARE(node.startNetworking(), QString());
+    NodeWindow window(node);
+    QLabel *line = nullptr;
+    for (auto *label : window.findChildren<QLabel *>())
+        if (label->accessibleName() == QLatin1String("Proxy status"))
+            line = label;
+    QVERIFY(line != nullptr);
+    QTRY_COMPARE_WITH_TIMEOUT(line->text(), QStringLiteral("%1:8100: connected").arg(ProxyAddress), StartMs);
+    proxy.kill();
+    QTRY_VERIFY_WITH_TIMEOUT(line->text().contains(QStringLiteral("trying again in")), StartMs);
+    QVERIFY(line->text().startsWith(QStringLiteral("%1:8100: ").arg(ProxyAddress)));
 }
 
 int main(int argc, char *argv[])
