@@ -1,14 +1,15 @@
 #include "node/DirectoryLogon.h"
 
+#include "node/protocol/DirectoryRoute.h"
+
 #include <QEventLoop>
 
 namespace {
-constexpr quint16 DirectoryPort = 5200;
 constexpr int MaxBackoff = 32;  // the retry interval grows to this many times the first
 }  // namespace
 
-DirectoryLogon::DirectoryLogon(const NodeConfig &config, QObject *parent)
-    : QObject(parent), m_config(config), m_status(QStringLiteral("offline"))
+DirectoryLogon::DirectoryLogon(const NodeConfig &config, DirectoryRoute &route, QObject *parent)
+    : QObject(parent), m_config(config), m_route(route), m_status(QStringLiteral("offline"))
 {
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
@@ -84,22 +85,17 @@ void DirectoryLogon::trySending()
 {
     dropSocket();
     m_reply.clear();
-    m_socket = new QTcpSocket(this);
-    connect(m_socket, &QTcpSocket::connected, this, &DirectoryLogon::connected);
-    connect(m_socket, &QTcpSocket::readyRead, this, [this] { received(false); });
-    connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        if (error == QAbstractSocket::RemoteHostClosedError) {
-            received(true);  // the directory said its word and closed
-            return;
-        }
+    m_socket = m_route.newStream(this);
+    connect(m_socket, &DirectoryStream::connected, this, &DirectoryLogon::connected);
+    connect(m_socket, &DirectoryStream::readyRead, this, [this] { received(false); });
+    // The directory said its word and closed.
+    connect(m_socket, &DirectoryStream::closed, this, [this] { received(true); });
+    connect(m_socket, &DirectoryStream::failed, this, [this](const QString &reason) {
         serverFailed(QStringLiteral("cannot reach the directory %1: %2")
-                         .arg(m_config.directoryServers.value(m_server), m_socket->errorString()));
+                         .arg(m_config.directoryServers.value(m_server), reason));
     });
-    if (!m_config.bindAddress.isNull())
-        m_socket->bind(m_config.bindAddress);
     m_deadline.start(m_config.directoryTimeoutMs);
-    // Host names are looked up by Qt without blocking the loop.
-    m_socket->connectToHost(m_config.directoryServers.value(m_server), DirectoryPort);
+    m_socket->open(m_config.directoryServers.value(m_server));
 }
 
 void DirectoryLogon::connected()
@@ -218,12 +214,22 @@ void DirectoryLogon::dropSocket()
     m_deadline.stop();
     if (!m_socket)
         return;
-    QTcpSocket *socket = m_socket;
+    DirectoryStream *socket = m_socket;
     m_socket = nullptr;
     socket->disconnect(this);
     socket->abort();
     // It may be in the middle of emitting one of its signals.
     socket->deleteLater();
+}
+
+void DirectoryLogon::suspend(const QString &reason)
+{
+    m_retry.stop();
+    m_refresh.stop();
+    dropSocket();
+    m_loggedOn = false;
+    m_refused = false;
+    setStatus(reason);
 }
 
 void DirectoryLogon::logOff(int timeoutMs)

@@ -1,4 +1,5 @@
-// The station's registration with the EchoLink directory, over TCP port 5200: logs on
+// The station's registration with the EchoLink directory, over TCP port 5200 (a plain
+// connection, or the tunnel of an EchoLink proxy, as the route gives it): logs on
 // (online, or busy), registers again every five minutes as the directory expects, and
 // logs off, bounded, on quit. One attempt tries the configured servers in order; when
 // none answers it tries again with back-off. A log-on the directory refuses (callsign or
@@ -8,13 +9,15 @@
 
 #include "node/NodeConfig.h"
 #include "node/protocol/DirectoryCommand.h"
+#include "node/protocol/DirectoryStream.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QTcpSocket>
 #include <QTimer>
+
+class DirectoryRoute;
 
 class DirectoryLogon : public QObject
 {
@@ -27,9 +30,9 @@ public:
     // A refused log-on is tried again after this long even when nothing changed.
     static constexpr int RefusedRetryMs = 30 * 60 * 1000;
 
-    // Reads the callsign, password, description, servers, bind address and intervals from
-    // config whenever it sends a command.
-    DirectoryLogon(const NodeConfig &config, QObject *parent = nullptr);
+    // Reads the callsign, password, description, servers and intervals from config
+    // whenever it sends a command; reaches the servers through route.
+    DirectoryLogon(const NodeConfig &config, DirectoryRoute &route, QObject *parent = nullptr);
     ~DirectoryLogon() override;
 
     // Logs on as online (or busy).
@@ -38,6 +41,9 @@ public:
     void setBusy(bool busy);
     // After a refusal: logs on again now (with the configuration's present values).
     void retryNow();
+    // The way to the directory is gone for now (the proxy went away): drops the command
+    // under way, stops registering and shows why, until start().
+    void suspend(const QString &reason);
     // Logs off and waits for the directory's answer, at most timeoutMs.
     void logOff(int timeoutMs);
 
@@ -67,7 +73,8 @@ private:
     void setStatus(const QString &status);
 
     const NodeConfig &m_config;
-    QPointer<QTcpSocket> m_socket;  // the command under way, if any
+    DirectoryRoute &m_route;
+    QPointer<DirectoryStream> m_socket;  // the command under way, if any
     QByteArray m_reply;
     Command m_command = Command::Online;
     int m_server = 0;

@@ -3,7 +3,11 @@
 #include "automation/AutomationContract.h"
 #include "node/FarText.h"
 #include "node/NodeBus.h"
+#include "node/protocol/ControlPacket.h"
 
+#include "node/protocol/ProxyTransport.h"
+#include "node/protocol/ProxyTunnel.h"
+#include "node/protocol/TcpDirectoryRoute.h"
 #include "node/protocol/UdpTransport.h"
 
 #include <QCoreApplication>
@@ -25,6 +29,8 @@ Node::Node(NodeConfig config, QObject *parent) : QObject(parent), m_config(std::
 Node::~Node()
 {
     m_links.reset();  // links say goodbye through the transport before it goes
+    m_fetcher.reset();
+    m_directory.reset();
 }
 
 void Node::log(const QString &line)
@@ -120,18 +126,28 @@ void Node::keepOffline(const QString &reason)
 
 QString Node::startNetworking(const QString &configPath)
 {
-    auto transport = std::make_unique<UdpTransport>();
-    if (!transport->bind(m_config.bindAddress))
-        return QStringLiteral("cannot bind the link ports UDP 5198 and 5199 on %1 (another "
-                              "EchoLink program, or an address this machine does not have)")
-            .arg(m_config.bindAddress.isNull() ? QStringLiteral("any address")
-                                               : m_config.bindAddress.toString());
-    m_transport = std::move(transport);
+    if (m_config.proxyHost.isEmpty()) {
+        auto transport = std::make_unique<UdpTransport>();
+        if (!transport->bind(m_config.bindAddress))
+            return QStringLiteral("cannot bind the link ports UDP 5198 and 5199 on %1 (another "
+                                  "EchoLink program, or an address this machine does not have)")
+                .arg(m_config.bindAddress.isNull() ? QStringLiteral("any address")
+                                                   : m_config.bindAddress.toString());
+        m_transport = std::move(transport);
+        m_route = std::make_unique<TcpDirectoryRoute>(m_config.bindAddress);
+    } else {
+        // Everything goes through the proxy: no port of our own to bind.
+        m_proxy = std::make_unique<ProxyClient>(
+            ProxyClient::Settings{m_config.proxyHost, m_config.proxyPort, m_config.callsign,
+                                  m_config.proxyPassword, m_config.bindAddress, m_config.directoryRetryMs});
+        m_transport = std::make_unique<ProxyTransport>(*m_proxy);
+        m_route = std::make_unique<ProxyTunnel>(*m_proxy);
+    }
 
     m_links = std::make_unique<StationLinks>(m_config, *m_transport);
     m_links->setAudio(&m_audio);
-    m_directory = std::make_unique<DirectoryLogon>(m_config);
-    m_fetcher = std::make_unique<StationListFetcher>(m_config.directoryServers, m_config.bindAddress,
+    m_directory = std::make_unique<DirectoryLogon>(m_config, *m_route);
+    m_fetcher = std::make_unique<StationListFetcher>(m_config.directoryServers, *m_route,
                                                      m_config.directoryTimeoutMs);
 
     connect(m_links.get(), &StationLinks::logLine, this, &Node::log);
@@ -149,7 +165,7 @@ QString Node::startNetworking(const QString &configPath)
     connect(m_links.get(), &StationLinks::talkingChanged, this, &Node::talkingChanged);
     connect(m_directory.get(), &DirectoryLogon::statusChanged, this, [this](const QString &status) {
         log(QStringLiteral("directory: %1").arg(status));
-        Q_EMIT directoryStatusChanged(status);
+        Q_EMIT directoryStatusChanged(directoryStatus());
     });
     connect(m_directory.get(), &DirectoryLogon::logLine, this, &Node::log);
     connect(m_directory.get(), &DirectoryLogon::loggedOn, this, &Node::fetchList);
@@ -172,13 +188,51 @@ QString Node::startNetworking(const QString &configPath)
     });
     watchConfigFile(configPath);
 
+    const QString linksOn = m_proxy ? QStringLiteral("the proxy %1").arg(m_proxy->proxyName())
+                            : m_config.bindAddress.isNull() ? QStringLiteral("any address")
+                                                            : m_config.bindAddress.toString();
     log(QStringLiteral("%1 on line: links on %2, directory %3")
-            .arg(m_config.callsign,
-                 m_config.bindAddress.isNull() ? QStringLiteral("any address")
-                                               : m_config.bindAddress.toString(),
-                 m_config.directoryServers.join(QLatin1Char(' '))));
-    m_directory->start();
+            .arg(m_config.callsign, linksOn, m_config.directoryServers.join(QLatin1Char(' '))));
+    if (m_proxy) {
+        connect(m_proxy.get(), &ProxyClient::stateChanged, this, &Node::proxyStateChanged);
+        m_directory->suspend(QStringLiteral("waiting for the proxy"));
+        m_proxy->start();
+    } else {
+        m_directory->start();
+    }
     return {};
+}
+
+void Node::proxyStateChanged(ProxyClient::State state)
+{
+    log(QStringLiteral("proxy %1").arg(proxyStatus()));
+    Q_EMIT proxyStatusChanged(proxyStatus());
+    switch (state) {
+    case ProxyClient::State::Connected:
+        for (const QHostAddress &address : std::exchange(m_byesOwed, {}))
+            m_transport->sendControl(address, ControlPacket::bye());
+        // The proxy's address is the station's: the directory hears of it afresh.
+        m_directory->start();
+        fetchList();
+        break;
+    case ProxyClient::State::Refused:
+    case ProxyClient::State::Lost:
+        // Nothing reaches the far stations now: they hear the bye when the proxy is back
+        // (or end the link at their time-out).
+        if (!m_links->links().isEmpty())
+            log(QStringLiteral("links end: the proxy connection is gone"));
+        for (const QHostAddress &address : m_links->linkAddresses())
+            if (!m_byesOwed.contains(address) && m_byesOwed.size() < m_config.maxLinks)
+                m_byesOwed << address;
+        m_links->disconnectAll();
+        m_directory->suspend(QStringLiteral("waiting for the proxy"));
+        break;
+    case ProxyClient::State::Off:
+    case ProxyClient::State::Connecting:
+    case ProxyClient::State::Authenticating:
+        break;
+    }
+    Q_EMIT directoryStatusChanged(directoryStatus());
 }
 
 void Node::fetchList()
@@ -275,7 +329,14 @@ QString Node::directoryStatus() const
 {
     if (!m_directory)
         return QStringLiteral("off: %1").arg(m_offlineReason);
+    if (m_proxy)
+        return QStringLiteral("%1; proxy %2").arg(m_directory->status(), proxyStatus());
     return m_directory->status();
+}
+
+QString Node::proxyStatus() const
+{
+    return m_proxy ? QStringLiteral("%1: %2").arg(m_proxy->proxyName(), m_proxy->status()) : QString();
 }
 
 void Node::quit()
@@ -288,6 +349,8 @@ void Node::quit()
         m_links->disconnectAll();
     if (m_directory)
         m_directory->logOff(LogOffTimeoutMs);
+    if (m_proxy)
+        m_proxy->stop();
     if (m_bus != nullptr)
         m_bus->closeAndQuit();
     else

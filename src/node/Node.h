@@ -10,6 +10,7 @@
 #include "node/StationLinks.h"
 #include "node/StationListFetcher.h"
 #include "node/audio/StationAudio.h"
+#include "node/protocol/ProxyClient.h"
 
 #include <QFileSystemWatcher>
 #include <QObject>
@@ -18,8 +19,9 @@
 
 #include <memory>
 
+class DirectoryRoute;
 class NodeBus;
-class UdpTransport;
+class Transport;
 
 class Node : public QObject, public ContractStation
 {
@@ -36,8 +38,10 @@ public:
     static constexpr int LookupSpacingMs = 10000;
 
     // Binds the link ports and logs on. Empty on success, else what failed (the link
-    // ports could not be bound). With configPath, a refused log-on is tried again when
-    // that file changes, with its new callsign and password.
+    // ports could not be bound). With a proxy configured, binds no port: connects to the
+    // proxy and logs on through it once it is connected, again each time it comes back.
+    // With configPath, a refused log-on is tried again when that file changes, with its
+    // new callsign and password.
     QString startNetworking(const QString &configPath = {});
     // Opens the sound devices of the configuration; with noAudio, none. A device that
     // cannot be opened is reported with its key and file, and the node goes on without it.
@@ -54,7 +58,10 @@ public:
     QString callsign() const override { return m_config.callsign; }
     // The extras.
     QStringList links() const;
+    // The directory's status; with a proxy, followed by the proxy's.
     QString directoryStatus() const;
+    // "HOST:PORT: state" of the proxy; empty without one.
+    QString proxyStatus() const;
     // Push-to-talk; a transmission ends by itself after the configured limit.
     Refusal transmit(bool on);
     bool isTransmitting() const { return m_audio.isTransmitting(); }
@@ -77,6 +84,7 @@ public:
 Q_SIGNALS:
     void linksChanged(const QStringList &links);
     void directoryStatusChanged(const QString &status);
+    void proxyStatusChanged(const QString &status);
     void transmittingChanged(bool on);
     // A linked station's chat line, cleaned and bounded.
     void chatReceived(const QString &callsign, const QString &text);
@@ -85,6 +93,7 @@ Q_SIGNALS:
 
 private:
     void fetchList();
+    void proxyStateChanged(ProxyClient::State state);
     void fetchListForLookup();
     void watchConfigFile(const QString &path);
     void configFileChanged();
@@ -95,10 +104,16 @@ private:
     StationAudio m_audio;  // outlives the links, which leave it as they go
     QTimer m_transmitLimit;
     RateLimit m_chatRate{ChatLinesPerSecond, ChatBurst};
-    std::unique_ptr<UdpTransport> m_transport;  // outlives the links, which send through it
+    // Destroyed in the reverse order: what sends through the proxy goes before it.
+    std::unique_ptr<ProxyClient> m_proxy;
+    std::unique_ptr<Transport> m_transport;   // outlives the links, which send through it
+    std::unique_ptr<DirectoryRoute> m_route;  // outlives the directory's commands and fetches
     std::unique_ptr<StationLinks> m_links;
     std::unique_ptr<DirectoryLogon> m_directory;
     std::unique_ptr<StationListFetcher> m_fetcher;
+    // Stations whose links ended when the proxy went away, before they could hear a bye:
+    // they hear it once the proxy is back, so that their end of the link ends too.
+    QList<QHostAddress> m_byesOwed;
     QTimer m_listRefresh;
     QTimer m_lookupSpacing;
     bool m_lookupWanted = false;

@@ -300,6 +300,14 @@ void StationLinks::disconnectAll()
         link->hangUp();
 }
 
+QList<QHostAddress> StationLinks::linkAddresses() const
+{
+    QList<QHostAddress> addresses;
+    for (const auto &[address, link] : m_links)
+        addresses << QHostAddress(address);
+    return addresses;
+}
+
 QStringList StationLinks::links() const
 {
     QStringList up;

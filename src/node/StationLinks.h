@@ -51,6 +51,8 @@ public:
     void disconnectAll();
     // Callsigns of the links that are up, sorted.
     QStringList links() const;
+    // The far addresses of every link, up or being made.
+    QList<QHostAddress> linkAddresses() const;
     // Sends a line of chat to every link that is up; how many it went to.
     int sendChat(const QString &text);
 

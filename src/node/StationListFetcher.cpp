@@ -1,36 +1,26 @@
 #include "node/StationListFetcher.h"
 
+#include "node/protocol/DirectoryRoute.h"
+#include "node/protocol/DirectoryStream.h"
+
 namespace {
-constexpr quint16 DirectoryPort = 5200;
 constexpr int HeaderLines = 2;  // "@@@" and the count
 constexpr int LinesPerStation = 4;
 }  // namespace
 
-StationListFetcher::StationListFetcher(QStringList servers, QHostAddress bindAddress, int timeoutMs,
+StationListFetcher::StationListFetcher(QStringList servers, DirectoryRoute &route, int timeoutMs,
                                        QObject *parent)
-    : QObject(parent), m_servers(std::move(servers)), m_bindAddress(std::move(bindAddress)),
-      m_timeoutMs(timeoutMs)
+    : QObject(parent), m_servers(std::move(servers)), m_route(route), m_timeoutMs(timeoutMs)
 {
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
         finish(QStringLiteral("the directory did not send the whole list within %1 ms").arg(m_timeoutMs));
     });
-    connect(&m_socket, &QTcpSocket::connected, this, [this] { m_socket.write("s"); });
-    connect(&m_socket, &QTcpSocket::readyRead, this, &StationListFetcher::received);
-    connect(&m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        if (error == QAbstractSocket::RemoteHostClosedError && !m_answer.isEmpty()) {
-            received();
-            if (m_fetching)
-                parse(QStringLiteral("the directory closed the connection before the list was complete"));
-            return;
-        }
-        // Connection refused, host not found: the next server, if there is one.
-        if (m_answer.isEmpty() && ++m_server < m_servers.size()) {
-            tryServer();
-            return;
-        }
-        finish(m_socket.errorString());
-    });
+}
+
+StationListFetcher::~StationListFetcher()
+{
+    dropStream();
 }
 
 void StationListFetcher::fetch()
@@ -44,24 +34,59 @@ void StationListFetcher::fetch()
 
 void StationListFetcher::tryServer()
 {
-    m_socket.abort();
+    dropStream();
     m_answer.clear();
     m_lines = 0;
     m_lineStart = 0;
     m_expectedLines = -1;
-    if (!m_bindAddress.isNull())
-        m_socket.bind(m_bindAddress);
+    m_socket = m_route.newStream(this);
+    connect(m_socket, &DirectoryStream::connected, this, [this] { m_socket->write("s"); });
+    connect(m_socket, &DirectoryStream::readyRead, this, &StationListFetcher::received);
+    connect(m_socket, &DirectoryStream::closed, this, [this] {
+        if (!m_answer.isEmpty()) {
+            received();
+            if (m_fetching)
+                parse(QStringLiteral("the directory closed the connection before the list was complete"));
+            return;
+        }
+        if (++m_server < m_servers.size()) {
+            tryServer();
+            return;
+        }
+        finish(QStringLiteral("the directory closed the connection without an answer"));
+    });
+    connect(m_socket, &DirectoryStream::failed, this, [this](const QString &reason) {
+        // Connection refused, host not found: the next server, if there is one.
+        if (m_answer.isEmpty() && ++m_server < m_servers.size()) {
+            tryServer();
+            return;
+        }
+        finish(reason);
+    });
     // The deadline is for the whole answer: a server that trickles is given up all the same.
     m_deadline.start(m_timeoutMs);
-    // Host names are looked up by Qt without blocking the loop.
-    m_socket.connectToHost(m_servers.value(m_server), DirectoryPort);
+    m_socket->open(m_servers.value(m_server));
+}
+
+void StationListFetcher::dropStream()
+{
+    if (!m_socket)
+        return;
+    DirectoryStream *stream = m_socket;
+    m_socket = nullptr;
+    stream->disconnect(this);
+    stream->abort();
+    // It may be in the middle of emitting one of its signals.
+    stream->deleteLater();
 }
 
 void StationListFetcher::received()
 {
     if (!m_fetching)
         return;
-    const QByteArray bytes = m_socket.readAll();
+    if (!m_socket)
+        return;
+    const QByteArray bytes = m_socket->read(MaxAnswer - m_answer.size() + 1);
     if (m_answer.size() + bytes.size() > MaxAnswer) {
         finish(QStringLiteral("the directory's answer is larger than any station list"));
         return;
@@ -113,7 +138,7 @@ void StationListFetcher::parse(const QString &incomplete)
     case StationList::Parse::Complete:
         m_fetching = false;
         m_deadline.stop();
-        m_socket.abort();
+        dropStream();
         m_answer.clear();
         Q_EMIT fetched(list);
         return;
@@ -132,7 +157,7 @@ void StationListFetcher::finish(const QString &error)
         return;
     m_fetching = false;
     m_deadline.stop();
-    m_socket.abort();
+    dropStream();
     m_answer.clear();
     Q_EMIT failed(error);
 }

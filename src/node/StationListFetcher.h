@@ -1,4 +1,5 @@
-// Fetches the station list from the directory over its own TCP connection, bounded in
+// Fetches the station list from the directory over a connection of its own (plain TCP,
+// or the proxy's tunnel, as the route gives it), bounded in
 // time and size. The node reads the list itself rather than through the EchoLink library
 // so that a broken or hostile answer (overlong lines, endless or trickling data) is simply
 // refused. Each server gets one deadline for its whole answer, and the answer is parsed
@@ -8,11 +9,13 @@
 #include "node/StationList.h"
 
 #include <QByteArray>
-#include <QHostAddress>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
-#include <QTcpSocket>
 #include <QTimer>
+
+class DirectoryRoute;
+class DirectoryStream;
 
 class StationListFetcher : public QObject
 {
@@ -20,8 +23,8 @@ class StationListFetcher : public QObject
 
 public:
     // A server fails when its whole answer has not come within timeoutMs.
-    StationListFetcher(QStringList servers, QHostAddress bindAddress, int timeoutMs,
-                       QObject *parent = nullptr);
+    StationListFetcher(QStringList servers, DirectoryRoute &route, int timeoutMs, QObject *parent = nullptr);
+    ~StationListFetcher() override;
 
     // Starts a fetch unless one is running.
     void fetch();
@@ -40,15 +43,16 @@ private:
     enum class Progress { Incomplete, Complete, Broken };
 
     void tryServer();
+    void dropStream();
     void received();
     Progress take(const QByteArray &bytes);
     void parse(const QString &incomplete);
     void finish(const QString &error);
 
     QStringList m_servers;
-    QHostAddress m_bindAddress;
+    DirectoryRoute &m_route;
     int m_timeoutMs;
-    QTcpSocket m_socket;
+    QPointer<DirectoryStream> m_socket;
     QTimer m_deadline;
     QByteArray m_answer;
     // What is known of the answer so far, kept as it grows so that no byte is looked at twice.

@@ -57,6 +57,8 @@ NodeWindow::NodeWindow(Node &node, QWidget *parent) : QMainWindow(parent), m_nod
     connect(&node, &Node::linksChanged, this, &NodeWindow::showLinks);
     connect(&node, &Node::talkingChanged, this, &NodeWindow::showTalking);
     connect(&node, &Node::directoryStatusChanged, m_directory, &QLabel::setText);
+    if (m_proxy != nullptr)
+        connect(&node, &Node::proxyStatusChanged, m_proxy, &QLabel::setText);
     connect(&node, &Node::chatReceived, this, [this](const QString &callsign, const QString &text) {
         addChatLine(callsign + QStringLiteral(": ") + text);
     });
@@ -78,6 +80,13 @@ QWidget *NodeWindow::buildStation()
     m_directory->setAccessibleName(tr("Directory status"));
     m_directory->setWordWrap(true);
     identity->addRow(tr("Directory:"), m_directory);
+    // Shown only for a station behind an EchoLink proxy.
+    if (!m_node.proxyStatus().isEmpty()) {
+        m_proxy = new QLabel(m_node.proxyStatus());
+        m_proxy->setAccessibleName(tr("Proxy status"));
+        m_proxy->setWordWrap(true);
+        identity->addRow(tr("Proxy:"), m_proxy);
+    }
     layout->addLayout(identity);
 
     auto *linksLabel = new QLabel(tr("&Linked stations:"));

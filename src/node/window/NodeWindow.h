@@ -1,8 +1,8 @@
-// echolink-node's window: the callsign and directory status, the linked stations (a
-// station that is talking is marked), push-to-talk, the receive and transmit meters, the
-// chat, and "Close EchoLink", which ends the node (and raises Closing). Everything it shows
-// comes from the node's signals, whoever caused the change (this window, the panel, a far
-// station); the meters are read ten times a second while the window is shown.
+// echolink-node's window: the callsign, directory status and proxy state (with a proxy), the linked stations
+// (a station that is talking is marked), push-to-talk, the receive and transmit meters, the chat, and "Close
+// EchoLink", which ends the node (and raises Closing). Everything it shows comes from the node's signals,
+// whoever caused the change (this window, the panel, a far station); the meters are read ten times a second
+// while the window is shown.
 #pragma once
 
 #include <QMainWindow>
@@ -46,6 +46,7 @@ private:
 
     Node &m_node;
     QLabel *m_directory = nullptr;
+    QLabel *m_proxy = nullptr;
     QListWidget *m_links = nullptr;
     QPushButton *m_talk = nullptr;
     QLabel *m_problem = nullptr;

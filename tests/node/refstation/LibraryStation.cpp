@@ -40,11 +40,32 @@ bool LibraryStation::start(const std::string &address)
         return false;
     }
     EchoLink::Dispatcher::setBindAddr(bindAddress);
-    EchoLink::Dispatcher *dispatcher = EchoLink::Dispatcher::instance();
-    if (dispatcher == nullptr) {
+    if (!startDispatcher()) {
         event("error cannot bind " + address);
         return false;
     }
+    return true;
+}
+
+bool LibraryStation::startThroughProxy(const std::string &host, uint16_t port, const std::string &password)
+{
+    // The library's dispatcher sends through the proxy when one exists as it is made.
+    m_proxy = std::make_unique<EchoLink::Proxy>(host, port, m_identity.callsign, password);
+    m_proxy->proxyReady.connect([this](bool up) {
+        event(up ? "proxy up" : "proxy down");
+        if (up && !m_started && !startDispatcher())
+            event("error no dispatcher");
+    });
+    m_proxy->connect();
+    return true;
+}
+
+bool LibraryStation::startDispatcher()
+{
+    EchoLink::Dispatcher *dispatcher = EchoLink::Dispatcher::instance();
+    if (dispatcher == nullptr)
+        return false;
+    m_started = true;
     dispatcher->incomingConnection.connect(sigc::mem_fun(*this, &LibraryStation::incomingConnection));
     m_input.setFd(STDIN_FILENO, Async::FdWatch::FD_WATCH_RD);
     m_input.activity.connect([this](Async::FdWatch *) { readCommands(); });

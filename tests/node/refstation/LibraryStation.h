@@ -7,7 +7,8 @@
 //   tone HZ DBFS, tone off   a sine (peak level DBFS) into every link, or stop it
 //   quit               disconnect every link and end
 // Events, one a line on standard output (text escaped as EventLine.h says):
-//   ready                          listening, commands are read
+//   ready                          listening (with a proxy: logged in to it), commands are read
+//   proxy up|down                  with a proxy: the library's proxy client logged in, or lost it
 //   incoming CALL IP PRIV          a station asked to link (PRIV: "SPEEX" when it offers Speex)
 //   state CALL connecting|connected|bye|disconnected
 //   chat CALL TEXT, info CALL TEXT as the library delivers them (chat as "CALL>text\n\n":
@@ -28,6 +29,7 @@
 #include <AsyncFdWatch.h>
 #include <AsyncIpAddress.h>
 #include <AsyncTimer.h>
+#include <EchoLinkProxy.h>
 
 #include <map>
 #include <memory>
@@ -44,6 +46,9 @@ public:
     // Binds the library's EchoLink ports (5198, 5199) to `address` and starts reading
     // commands; false when the address cannot be bound.
     bool start(const std::string &address);
+    // Instead of ports of its own, the library's proxy client to host:port with this
+    // password (empty: a public proxy); ready once the client has logged in.
+    bool startThroughProxy(const std::string &host, uint16_t port, const std::string &password);
 
     // Asked to end (a command or a signal): every link is told bye first.
     sigc::signal<void> finished;
@@ -56,6 +61,7 @@ private:
         std::string priv;
     };
 
+    bool startDispatcher();
     void readCommands();
     void runCommand(const std::string &line);
     void callStation(const std::string &address, const std::string &callsign);
@@ -76,6 +82,8 @@ private:
     Async::FdWatch m_input;
     std::string m_pending;
     Async::Timer m_heardTimer;
+    std::unique_ptr<EchoLink::Proxy> m_proxy;  // outlives the dispatcher, which sends through it
+    bool m_started = false;
 };
 
 }  // namespace RefStation
