@@ -10,7 +10,11 @@
 
 namespace {
 
-const QString EchoLinkBusConnection = QStringLiteral("echolink");
+// One connection per address: hosts given the same address share it.
+QString connectionName(const QString &address)
+{
+    return QStringLiteral("echolink ") + address;
+}
 
 }  // namespace
 
@@ -20,7 +24,7 @@ DesktopHost::DesktopHost(const QString &echoLinkBusAddress) : m_echoLinkBusAddre
 DesktopHost::~DesktopHost()
 {
     if (m_echoLinkBus && !m_echoLinkBusAddress.isEmpty())
-        QDBusConnection::disconnectFromBus(EchoLinkBusConnection);
+        QDBusConnection::disconnectFromBus(connectionName(m_echoLinkBusAddress));
 }
 
 void DesktopHost::showSplash()
@@ -60,7 +64,7 @@ QDBusConnection DesktopHost::echoLinkBus()
     }
     // The bus authenticates the connecting user by id: a bus of another user (a
     // forwarded socket to a machine where the user's id differs) answers with no reply.
-    m_echoLinkBus = QDBusConnection::connectToBus(m_echoLinkBusAddress, EchoLinkBusConnection);
+    m_echoLinkBus = QDBusConnection::connectToBus(m_echoLinkBusAddress, connectionName(m_echoLinkBusAddress));
     if (!m_echoLinkBus->isConnected()) {
         const QDBusError error = m_echoLinkBus->lastError();
         std::fprintf(stderr, "dialboard: cannot connect to the bus at %s: %s (%s)\n",
