@@ -14,7 +14,7 @@ if [ -z "${DISPLAY:-}" ]; then
     "$(dirname "$0")/../scripts/with-openbox.sh" "$0" "$build"
 fi
 if [ -z "${BENCH_BUS:-}" ]; then
-  BENCH_BUS=1 exec dbus-run-session -- "$0" "$build"
+  BENCH_BUS=1 exec dbus-run-session --config-file="$(dirname "$0")/../scripts/session-bus.conf" -- "$0" "$build"
 fi
 runs=${RUNS:-5}
 idle=${IDLE:-60}

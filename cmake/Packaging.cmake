@@ -24,6 +24,19 @@ install(FILES ${DIALBOARD_PACKAGING_DIR}/icons/echolink-node.svg
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps
         RENAME ${DIALBOARD_NODE_APP_ID}.svg)
 
+# D-Bus activation: a call for EchoLink's bus name on a session bus where no one owns it
+# starts echolink-node, with its window (the panel does so at start-up). No systemd unit is
+# named, so the bus itself starts the program in the user's session. The program's path
+# is the installed one, known only at install time: a package is installed under its own
+# prefix (/usr), not the build's.
+set(DIALBOARD_DBUS_SERVICE ${PROJECT_BINARY_DIR}/dbus/org.dialboard.EchoLink.service)
+install(CODE "
+  set(CMAKE_INSTALL_FULL_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  configure_file(\"${DIALBOARD_PACKAGING_DIR}/org.dialboard.EchoLink.service.in\"
+                 \"${DIALBOARD_DBUS_SERVICE}\" @ONLY)
+  file(INSTALL \"${DIALBOARD_DBUS_SERVICE}\"
+       DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATAROOTDIR}/dbus-1/services\")")
+
 # Man pages are installed compressed, as Debian expects them.
 set(DIALBOARD_MAN_PAGES)
 foreach(page dialboard.1 echolink-sim.1 echolink-node.1)

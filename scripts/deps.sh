@@ -10,7 +10,7 @@ packages+=(pkg-config libecholib-dev libasynccore-dev libasynccpp-dev libasyncau
            libsigc++-2.0-dev libgsm1-dev libspeex-dev)
 if [ "${1:-}" = "--tests" ]; then
   packages+=(xvfb xauth openbox x11-utils xdotool imagemagick dpkg-dev desktop-file-utils appstream
-             weston xwayland qt6-wayland at-spi2-core lintian)
+             weston xwayland qt6-wayland at-spi2-core lintian socat)
 fi
 
 missing=()

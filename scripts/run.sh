@@ -12,7 +12,8 @@ fi
 
 if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
   scripts/deps.sh
-  exec dbus-run-session -- "$0" "$@"
+  # A bus of its own configuration: no installed service is started on it.
+  exec dbus-run-session --config-file=scripts/session-bus.conf -- "$0" "$@"
 fi
 
 scripts/deps.sh

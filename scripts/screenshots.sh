@@ -13,7 +13,7 @@ if [ "${1:-}" != --on-virtual-display ]; then
   scripts/deps.sh --tests
   scripts/build.sh
   exec xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" scripts/with-openbox.sh \
-    dbus-run-session -- "$0" --on-virtual-display
+    dbus-run-session --config-file=scripts/session-bus.conf -- "$0" --on-virtual-display
 fi
 
 readonly TITLE="Dialboard N0CALL"
@@ -127,7 +127,7 @@ EOF
 node_config node-a W1AW-L Hiram 1
 node_config node-b K1ABC-L Ann 2
 # B answers A's link from a session bus of its own (A owns the name on this one).
-{ read -r b_bus; read -r b_bus_daemon; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+{ read -r b_bus; read -r b_bus_daemon; } < <(dbus-daemon --config-file=scripts/session-bus.conf --fork --print-address=1 --print-pid=1)
 XDG_CONFIG_HOME=$work/node-b DBUS_SESSION_BUS_ADDRESS=$b_bus \
   build/src/node/echolink-node --no-window --no-audio >"$work/node-b.log" 2>&1 &
 node_b=$!

@@ -111,6 +111,7 @@ expected="./usr/bin/dialboard
 ./usr/bin/echolink-sim
 ./usr/share/applications/$APP_ID.desktop
 ./usr/share/applications/$NODE_APP_ID.desktop
+./usr/share/dbus-1/services/$SIM.service
 ./usr/share/doc/dialboard/changelog.Debian.gz
 ./usr/share/doc/dialboard/copyright
 ./usr/share/icons/hicolor/32x32/apps/$APP_ID.png
@@ -166,10 +167,20 @@ desktop-file-validate "$node_desktop" || fail "desktop-file-validate rejects $NO
   || fail "the node's entry names an icon that is not installed"
 grep -qF -- 'no\-window' <(zcat "$share/man/man1/echolink-node.1.gz") || fail "the node's man page lacks --no-window"
 
+# D-Bus activation: the session service starts the installed node itself, with its
+# window (no systemd unit named).
+service=$share/dbus-1/services/$SIM.service
+[ "$(cat "$service")" = "[D-BUS Service]
+Name=$SIM
+Exec=/usr/bin/echolink-node" ] || fail "the D-Bus service file reads: $(cat "$service")"
+
 # Debian's own checks: no error and no warning.
 lintian_report=$(lintian --no-tag-display-limit "$deb" 2>&1 | grep -E '^(E|W): ' || true)
 [ -z "$lintian_report" ] || fail "lintian: $lintian_report"
 
 # The unpacked programs, linked against the system's Qt, run from the temporary root.
-dbus-run-session -- bash "${BASH_SOURCE[0]}" --run-installed "$root" "$work"
+# On a bus of the project's own configuration: the package's service file, not installed
+# here, could not start anything on it anyway.
+dbus-run-session --config-file="$(dirname "${BASH_SOURCE[0]}")/../scripts/session-bus.conf" -- \
+  bash "${BASH_SOURCE[0]}" --run-installed "$root" "$work"
 echo "PASS"

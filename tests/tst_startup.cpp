@@ -2,6 +2,7 @@
 // order and timing of the attachment (read off the bus itself), the title, the report
 // when EchoLink is missing, Closing at any stage, the save at shutdown, and the focus
 // rule on activation. The 3 s and 4 s waits are real.
+#include "BusMonitor.h"
 #include "PanelDriver.h"
 #include "PanelProcess.h"
 #include "SimProcess.h"
@@ -21,7 +22,6 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -33,48 +33,6 @@ QString settingsFile()
 {
     return TestEnvironment::configHome() + QStringLiteral("/Dialboard/Dialboard.conf");
 }
-
-// Every call to EchoLink's objects as the bus carries it, with the bus's own time stamp.
-class BusMonitor
-{
-public:
-    struct Call
-    {
-        double time;  // seconds since the epoch
-        QString path;
-        QString member;
-    };
-
-    bool start()
-    {
-        m_process.start(QStringLiteral("dbus-monitor"), {QStringLiteral("--session")});
-        return m_process.waitForStarted(5000) && m_process.waitForReadyRead(5000);
-    }
-    ~BusMonitor()
-    {
-        m_process.kill();
-        m_process.waitForFinished(3000);
-    }
-
-    QList<Call> calls()
-    {
-        m_text += QString::fromUtf8(m_process.readAllStandardOutput());
-        static const QRegularExpression line(
-            QStringLiteral("^method call time=([0-9.]+) sender=\\S+ -> destination=\\S+ serial=\\d+ "
-                           "path=(/EchoLink|/SetupConfig|/SysopConfig); interface=[^;]+; member=(\\w+)"),
-            QRegularExpression::MultilineOption);
-        QList<Call> found;
-        for (auto it = line.globalMatch(m_text); it.hasNext();) {
-            const auto match = it.next();
-            found.append({match.captured(1).toDouble(), match.captured(2), match.captured(3)});
-        }
-        return found;
-    }
-
-private:
-    QProcess m_process;
-    QString m_text;
-};
 
 // Answers the next message box: records what it shows and presses OK.
 struct BoxSeen

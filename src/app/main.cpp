@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/DesktopHost.h"
 #include "app/Platform.h"
 #include "common/Product.h"
@@ -19,8 +20,10 @@ int main(int argc, char *argv[])
     // Ties the windows to the installed desktop entry (its icon and name in the shell).
     QGuiApplication::setDesktopFileName(QStringLiteral("org.dialboard.Dialboard"));
 
+    const CommandLine::Options options = CommandLine::read(QApplication::arguments());
+
     // Loading the panel runs the whole start-up; it is shown only after.
-    DesktopHost host;
+    DesktopHost host(options.echoLinkBus);
     frmMain window(host);
     try {
         window.Form_Load();

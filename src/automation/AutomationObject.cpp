@@ -20,9 +20,11 @@ void throwUnlessReply(const QDBusMessage &request, const QDBusMessage &reply)
 AutomationObject::AutomationObject(const QDBusConnection &bus, const QString &path, const QString &interface)
     : m_bus(bus), m_path(path), m_interface(interface)
 {
-    const QDBusMessage reply = send(QDBusMessage::createMethodCall(
+    QDBusMessage introspect = QDBusMessage::createMethodCall(
         QString::fromLatin1(Automation::ServiceName), m_path,
-        QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect")));
+        QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"));
+    introspect.setAutoStartService(false);
+    const QDBusMessage reply = send(introspect);
     const QString description = firstArgument<QString>(reply, QStringLiteral("Introspect of %1").arg(m_path));
     if (!description.contains(QStringLiteral("<interface name=\"%1\"").arg(m_interface)))
         throw AutomationError(QStringLiteral("%1 has no object %2 with interface %3")
@@ -34,6 +36,9 @@ QDBusMessage AutomationObject::message(const QString &method, const QVariantList
     QDBusMessage message = QDBusMessage::createMethodCall(QString::fromLatin1(Automation::ServiceName),
                                                           m_path, m_interface, method);
     message.setArguments(arguments);
+    // EchoLink is started once, at attachment, or not at all: a call never starts it, so
+    // one that crashed stays gone and the panel's calls fail.
+    message.setAutoStartService(false);
     return message;
 }
 
@@ -52,7 +57,8 @@ QDBusPendingCall AutomationObject::callAsync(const QString &method, const QVaria
 QDBusMessage AutomationObject::send(const QDBusMessage &message) const
 {
     if (!m_bus.isConnected())
-        throw AutomationError(QStringLiteral("no session bus: %1").arg(m_bus.lastError().message()));
+        throw AutomationError(
+            QStringLiteral("not connected to EchoLink's bus: %1").arg(m_bus.lastError().message()));
     const QDBusMessage reply = m_bus.call(message, QDBus::Block, Automation::CallTimeoutMs);
     throwUnlessReply(message, reply);
     return reply;

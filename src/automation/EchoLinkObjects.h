@@ -22,7 +22,8 @@ public:
     // Attaches to EchoLink's main object and subscribes to its Closing event. Only the
     // current owner of EchoLink's bus name can raise it; the same signal from any other
     // sender is dropped by the bus library. Throws AutomationError when the object does
-    // not answer.
+    // not answer. The loss of the bus itself (EchoLink's machine or the forwarded
+    // connection to it gone) is told as BusLost.
     explicit EchoLinkApplication(const QDBusConnection &bus, QObject *parent = nullptr);
     // Ends the subscription: no Closing arrives after this.
     ~EchoLinkApplication() override;
@@ -39,9 +40,11 @@ public:
 
 Q_SIGNALS:
     void Closing();
+    void BusLost();
 
 private Q_SLOTS:
     void onClosing();
+    void onDisconnected();
 };
 
 class EchoLinkSetupConfig : public AutomationObject

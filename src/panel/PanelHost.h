@@ -1,8 +1,9 @@
 // What the panel needs from the program around it: the splash window and the responsive
-// wait during start-up, and the report of a failure. The program gives the real ones;
+// wait during start-up, the report of a failure, and the bus EchoLink is on. The program gives the real ones;
 // a test may give waits that return at once, or an ending that keeps the process alive.
 #pragma once
 
+#include <QDBusConnection>
 #include <QString>
 
 class PanelHost
@@ -20,4 +21,6 @@ public:
     // non-zero status, without unload or save. Returns only where the ending was
     // replaced (tests); the caller then stops what it was doing.
     virtual void fail(const QString &text, const QString &line) = 0;
+    // The bus EchoLink is on: the session bus, unless the program was given another.
+    virtual QDBusConnection echoLinkBus() { return QDBusConnection::sessionBus(); }
 };

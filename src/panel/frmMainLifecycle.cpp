@@ -1,6 +1,7 @@
 // Start-up and shutdown of the panel: the load sequence, the attachment to EchoLink, the
 // focus rule on activation, and the one way out, by the operator or with EchoLink.
 #include "automation/AutomationError.h"
+#include "automation/EchoLinkStarter.h"
 #include "common/Product.h"
 #include "panel/ClickQueue.h"
 #include "panel/PanelHost.h"
@@ -21,14 +22,25 @@ const QString CannotFindEchoLink =
 }  // namespace
 
 // Attaches to EchoLink's three objects, the main one first and the two set-up objects
-// four seconds later. Without them the panel cannot work: the operator is told so and
-// the process ends, with nothing saved.
+// four seconds later. EchoLink not running but installed on the bus (a service file) is
+// started first and awaited, at most 10 s. Without the objects the panel cannot work:
+// the operator is told so and the process ends, with nothing saved. The bus going away
+// later ends the panel as EchoLink's Closing does.
 void frmMain::ConnectEchoLink()
 {
-    const QDBusConnection bus = QDBusConnection::sessionBus();
+    const QDBusConnection bus = m_host.echoLinkBus();
+    const EchoLinkStarter::Result started = EchoLinkStarter::startIfActivatable(bus);
+    if (m_ended)
+        return;
+    if (started.outcome == EchoLinkStarter::Outcome::StartFailed) {
+        m_host.fail(CannotFindEchoLink, QStringLiteral("cannot start EchoLink: ") + started.reason);
+        m_ended = true;
+        return;
+    }
     try {
         ELo = std::make_unique<EchoLinkApplication>(bus, this);
         connect(ELo.get(), &EchoLinkApplication::Closing, this, &frmMain::ELo_Closing);
+        connect(ELo.get(), &EchoLinkApplication::BusLost, this, &frmMain::ELo_Closing);
         m_clicks = std::make_unique<ClickQueue>(*ELo);
         m_host.waitSeconds(4);
         if (m_ended)

@@ -23,7 +23,10 @@ class TestHost : public DesktopHost
 {
 public:
     enum class Waits { None, Real };
-    explicit TestHost(Waits waits = Waits::None) : m_waits(waits) {}
+    // echoLinkBus: the address of EchoLink's bus; empty for the session bus.
+    explicit TestHost(Waits waits = Waits::None, const QString &echoLinkBus = QString())
+        : DesktopHost(echoLinkBus), m_waits(waits)
+    {}
 
     void showSplash() override;
     void closeSplash() override;

@@ -41,7 +41,7 @@ bool PanelProcess::start(const QMap<QString, QString> &variables)
 bool PanelProcess::startWith(const QProcessEnvironment &environment)
 {
     setProcessEnvironment(environment);
-    QProcess::start(QStringLiteral(DIALBOARD_PATH), QStringList());
+    QProcess::start(QStringLiteral(DIALBOARD_PATH), arguments());
     return waitForStarted(StartMs);
 }
 

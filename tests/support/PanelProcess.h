@@ -19,7 +19,8 @@ public:
     static bool seedSettings(const QString &configHome, const QByteArray &settings);
 
     // Starts the panel with the test's environment and these variables set over it, and
-    // waits until the process runs; false when it did not start.
+    // the arguments given with setArguments(), and waits until the process runs; false
+    // when it did not start.
     bool start(const QMap<QString, QString> &variables = {});
     // The same with exactly this environment.
     bool startWith(const QProcessEnvironment &environment);
