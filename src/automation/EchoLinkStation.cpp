@@ -31,7 +31,8 @@ bool EchoLinkStation::subscribe(bool on)
                              SLOT(onLinkFailed(QString, QString, QString)))
                && m_bus.connect(service, path, interface, changed, this,
                                 SLOT(onLinkStateChanged(QString, QString)));
-    return m_bus.disconnect(service, path, interface, failed, this, SLOT(onLinkFailed(QString, QString, QString)))
+    return m_bus.disconnect(service, path, interface, failed, this,
+                            SLOT(onLinkFailed(QString, QString, QString)))
            && m_bus.disconnect(service, path, interface, changed, this,
                                SLOT(onLinkStateChanged(QString, QString)));
 }
@@ -39,8 +40,8 @@ bool EchoLinkStation::subscribe(bool on)
 QDBusPendingCall EchoLinkStation::Stations(int timeoutMs) const
 {
     const QDBusMessage message = QDBusMessage::createMethodCall(
-        QString::fromLatin1(ServiceName), QString::fromLatin1(StationPath), QString::fromLatin1(StationInterface),
-        QString::fromLatin1(StationsMethod));
+        QString::fromLatin1(ServiceName), QString::fromLatin1(StationPath),
+        QString::fromLatin1(StationInterface), QString::fromLatin1(StationsMethod));
     return m_bus.asyncCall(message, timeoutMs);
 }
 

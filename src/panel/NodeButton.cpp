@@ -108,8 +108,8 @@ void NodeButton::updateToolTip()
         lines = m_call.toHtmlEscaped() + QStringLiteral(" \u2014 ") + linkState() + QStringLiteral("<br>");
         if (!m_lastTry.isEmpty())
             lines += lastTryLine().toHtmlEscaped() + QStringLiteral("<br>");
-        lines += (m_linked ? tr("Click to drop") : tr("Click to link"))
-                + QStringLiteral("<br>") + tr("Right-click to change");
+        lines += (m_linked ? tr("Click to drop") : tr("Click to link")) + QStringLiteral("<br>")
+                 + tr("Right-click to change");
     }
     setToolTip(QStringLiteral("<qt>") + lines + QStringLiteral("</qt>"));
 }

@@ -19,8 +19,8 @@ StationCompletion::StationCompletion(QLineEdit *box, const EchoLinkStation &stat
     m_timeout.setSingleShot(true);
     m_timeout.setTimerType(Qt::PreciseTimer);
     connect(&m_timeout, &QTimer::timeout, this, &StationCompletion::dropWatcher);
-    m_watcher = std::make_unique<QDBusPendingCallWatcher>(
-        station.Stations(busTimeoutFor(Automation::CallTimeoutMs)));
+    m_watcher =
+        std::make_unique<QDBusPendingCallWatcher>(station.Stations(busTimeoutFor(Automation::CallTimeoutMs)));
     connect(m_watcher.get(), &QDBusPendingCallWatcher::finished, this, &StationCompletion::take);
     m_timeout.start(Automation::CallTimeoutMs);
 }
@@ -36,8 +36,7 @@ void StationCompletion::take()
     StationList stations;
     try {
         stations = EchoLinkStation::stationsIn(*m_watcher);
-    } catch (const AutomationError &) {
-    }
+    } catch (const AutomationError &) {}
     dropWatcher();
     if (stations.isEmpty())
         return;

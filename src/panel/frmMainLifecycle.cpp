@@ -32,7 +32,8 @@ void frmMain::ConnectEchoLink()
         // Asks nothing of EchoLink: an EchoLink without /Station never raises its signals.
         m_station = std::make_unique<EchoLinkStation>(bus);
         connect(m_station.get(), &EchoLinkStation::LinkFailed, this, &frmMain::Station_LinkFailed);
-        connect(m_station.get(), &EchoLinkStation::LinkStateChanged, this, &frmMain::Station_LinkStateChanged);
+        connect(m_station.get(), &EchoLinkStation::LinkStateChanged, this,
+                &frmMain::Station_LinkStateChanged);
         m_clicks = std::make_unique<ClickQueue>(*ELo);
         m_host.waitSeconds(4);
         if (m_ended)

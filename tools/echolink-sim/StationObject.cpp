@@ -38,9 +38,9 @@ QList<StationListEntry> StationObject::Stations()
 
 void StationObject::emitSignal(const char *name, const QVariantList &arguments)
 {
-    QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(Automation::StationPath),
-                                                     QLatin1String(Automation::StationInterface),
-                                                     QLatin1String(name));
+    QDBusMessage signal =
+        QDBusMessage::createSignal(QLatin1String(Automation::StationPath),
+                                   QLatin1String(Automation::StationInterface), QLatin1String(name));
     signal.setArguments(arguments);
     m_bus.send(signal);
 }
