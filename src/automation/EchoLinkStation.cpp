@@ -10,7 +10,6 @@ using namespace Automation;
 
 EchoLinkStation::EchoLinkStation(const QDBusConnection &bus, QObject *parent) : QObject(parent), m_bus(bus)
 {
-    registerStationListTypes();
     subscribe(true);
 }
 
@@ -19,22 +18,22 @@ EchoLinkStation::~EchoLinkStation()
     subscribe(false);
 }
 
-bool EchoLinkStation::subscribe(bool on)
+void EchoLinkStation::subscribe(bool on)
 {
     const QString service = QString::fromLatin1(ServiceName);
     const QString path = QString::fromLatin1(StationPath);
     const QString interface = QString::fromLatin1(StationInterface);
     const QString failed = QString::fromLatin1(LinkFailedSignal);
     const QString changed = QString::fromLatin1(LinkStateChangedSignal);
-    if (on)
-        return m_bus.connect(service, path, interface, failed, this,
-                             SLOT(onLinkFailed(QString, QString, QString)))
-               && m_bus.connect(service, path, interface, changed, this,
-                                SLOT(onLinkStateChanged(QString, QString)));
-    return m_bus.disconnect(service, path, interface, failed, this,
-                            SLOT(onLinkFailed(QString, QString, QString)))
-           && m_bus.disconnect(service, path, interface, changed, this,
-                               SLOT(onLinkStateChanged(QString, QString)));
+    const char *onFailed = SLOT(onLinkFailed(QString, QString, QString));
+    const char *onChanged = SLOT(onLinkStateChanged(QString, QString));
+    if (on) {
+        m_bus.connect(service, path, interface, failed, this, onFailed);
+        m_bus.connect(service, path, interface, changed, this, onChanged);
+    } else {
+        m_bus.disconnect(service, path, interface, failed, this, onFailed);
+        m_bus.disconnect(service, path, interface, changed, this, onChanged);
+    }
 }
 
 QDBusPendingCall EchoLinkStation::Stations(int timeoutMs) const

@@ -45,7 +45,7 @@ private Q_SLOTS:
     void onLinkStateChanged(const QString &call, const QString &state);
 
 private:
-    bool subscribe(bool on);
+    void subscribe(bool on);
 
     QDBusConnection m_bus;
 };
