@@ -33,7 +33,7 @@ if [ "$build" = build ]; then
 else
   [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   targets=(bench_node bench_node_audio)
-  [ -z "$node_only" ] && targets+=(dialboard echolink-sim bench_link bench_idle bench_settings)
+  [ -z "$node_only" ] && targets+=(dialboard echolink-sim bench_link bench_idle bench_settings bench_completion)
   cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" >/dev/null
 fi
 
@@ -77,6 +77,7 @@ if [ -z "$node_only" ]; then
   run link "$build"/bench/bench_link "${quick[@]}"
   run running on_display "$build"/bench/bench_idle "${quick[@]}"
   run settings settings_figures on_display "$build"/bench/bench_settings
+  run completion on_display "$build"/bench/bench_completion "${quick[@]}"
   run startup env IDLE=0 RUNS="${startup_runs}" bench/startup_overhead.sh "$build"
 fi
 run node "$build"/bench/bench_node "${quick[@]}"
@@ -156,6 +157,9 @@ row "Idle CPU time" idle.panel_cpu_ms_per_min "ms/min" "bare 40-button window" i
 row "Settings load (open, read 45 keys, apply), median" settings.load_ms ms "-" - "-"
 row "Settings save (PutRegSettings, 45 keys), median" settings.save_ms ms "-" - "-"
 row "One OnTop tick, median" ontop.tick_ms ms "-" - "-"
+row "Load Button dialog, 10,000 stations: longest stall of one key (typing, Down, Escape, Backspace)" completion.key_max_ms ms "-" - "max 30"
+row "Load Button dialog, 10,000 stations: one key, median" completion.key_median_ms ms "-" - "-"
+row "Load Button dialog, 10,000 stations: stall when the list comes in" completion.open_stall_max_ms ms "-" - "-"
 row "echolink-node: click to linked on both ends, median of 20" node.link_median_ms ms "one bare UDP round trip" node.udp_roundtrip_ms "max 0.5"
 row "echolink-node: click to linked, beside a bus round trip to the node" node.link_median_ms ms "IsConnected answered, median" node.quiet_answer_median_ms "-"
 row "echolink-node: resident memory, headless, 1 link" node.rss_1_link_mib MiB "SvxLink's EchoLink node, 1 idle link: 11 MiB" - "max 20"

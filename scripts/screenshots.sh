@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Remakes the README's pictures, docs/panel.png, docs/dialog.png and docs/node.png: builds,
-# then runs the panel beside the EchoLink stand-in on a virtual display with openbox, a
-# private session bus and a settings file of its own, and photographs the panel (large
-# view, two nodes linked, one beside an unlinked conference) and the Load Button dialog
-# opened on it with a right click; then runs echolink-node with its window on loopback (a
+# Remakes the README's pictures, docs/panel.png, docs/dialog.png, docs/completion.png and
+# docs/node.png: builds, then runs the panel beside the EchoLink stand-in on a virtual
+# display with openbox, a private session bus and a settings file of its own, and
+# photographs the panel (large view, two nodes linked, one beside an unlinked conference),
+# the Load Button dialog opened on it with a right click, and the dialog completing "w1"
+# from the stand-in's station list; then runs echolink-node with its window on loopback (a
 # second, headless node and the tests' directory server beside it, on 127.77.0.0/24) and
 # photographs the panel and the node's window side by side, linked by a click on the panel.
 set -euo pipefail
@@ -80,6 +81,11 @@ for ((i = 0; i < 50; ++i)); do
 done
 "${D[@]}" org.dialboard.EchoLink.Simulator.SetLinked string:W1AW boolean:true >/dev/null
 "${D[@]}" org.dialboard.EchoLink.Simulator.SetLinked string:WA1ABC-L boolean:true >/dev/null
+# The station list the dialog completes from (dbus-send cannot send structures).
+busctl --user call org.dialboard.EchoLink /Control org.dialboard.EchoLink.Simulator SetStations "a(ssus)" 8 \
+  W1AW "Newington, CT" 6914 ON W1ABC-L "Boston, MA" 123456 ON W1XYZ-R "Springfield, MA" 234567 BUSY \
+  W1DEF "Hartford, CT" 345678 ON W1GHI-L "Portland, ME" 456789 ON K2ABC-R "Albany, NY" 567890 ON \
+  VE3XYZ "Toronto, ON" 678901 ON "*ECHOTEST*" "Conference server" 9999 ON >/dev/null
 
 build/dialboard >"$work/panel.log" 2>&1 &
 panel=$!
@@ -99,7 +105,19 @@ dialog=$(window_titled "Load Button") || fail "the Load Button dialog did not op
 sleep 1
 photograph "$dialog" docs/dialog.png
 
-xdotool key Escape
+# The call typed anew: the completion popup opens below the text box, wider than the
+# dialog, so the picture is taken from the screen around both.
+xdotool key --window "$dialog" ctrl+a BackSpace
+xdotool type --window "$dialog" --delay 150 w1
+xdotool key --window "$dialog" Down
+sleep 1
+dx=$(geometry "$dialog" "Absolute upper-left X")
+dy=$(geometry "$dialog" "Absolute upper-left Y")
+dheight=$(geometry "$dialog" "Height")
+import -silent -window root -crop "340x$((dheight + 125))+$((dx - 8))+$((dy - 30))" +repage -strip docs/completion.png
+echo "wrote docs/completion.png"
+
+xdotool key Escape Escape
 kill $panel $sim
 wait $panel $sim 2>/dev/null || true
 

@@ -26,6 +26,7 @@ private Q_SLOTS:
     void cleanupTestCase();
     void buttonsAreNamedByCallOrAsEmpty();
     void linkStateIsDescribedAndChecked();
+    void failedTryIsDescribedAndHeard();
     void clippedRowsAreNotShowing();
 
 private:
@@ -142,6 +143,26 @@ void tst_atspi::linkStateIsDescribedAndChecked()
     button(0)->setLinked(false);
     QTRY_VERIFY(heard.has(unlinked.path, QStringLiteral("StateChanged"), QStringLiteral("checked"), 0));
     QVERIFY(!m_reader->hasState(unlinked, Atspi::Checked));
+}
+
+// A failed try to link is read in the description, and a reader listening hears it when
+// it happens and when it is over.
+void tst_atspi::failedTryIsDescribedAndHeard()
+{
+    const Atspi::Node node = pushButtons().value(QStringLiteral("W1AW"));
+    Atspi::EventLog heard;
+    QVERIFY(m_reader->listen({QStringLiteral("object:property-change")}, &heard));
+    QTest::qWait(200);  // the application learns that someone listens
+    button(0)->setLastTry(QStringLiteral("no answer"));
+    QTRY_VERIFY(
+        heard.has(node.path, QStringLiteral("PropertyChange"), QStringLiteral("accessible-description"), 0));
+    QCOMPARE(m_reader->description(node), QStringLiteral("not linked. Last try: no answer"));
+    QCOMPARE(m_reader->name(node), QStringLiteral("W1AW"));
+    heard.events.clear();
+    button(0)->setLastTry(QString());
+    QTRY_VERIFY(
+        heard.has(node.path, QStringLiteral("PropertyChange"), QStringLiteral("accessible-description"), 0));
+    QCOMPARE(m_reader->description(node), QStringLiteral("not linked"));
 }
 
 void tst_atspi::clippedRowsAreNotShowing()

@@ -26,6 +26,7 @@ private Q_SLOTS:
     void captionShowsCallMarkAndAmpersand();
     void toolTipSaysWhatClicksDo();
     void accessibleNameDescriptionAndState();
+    void lastTryIsToldUntilTheCallChangesOrLinks();
     void buttonOutsideTheShownAreaIsNotShowing();
     void linkedLooksDifferentFromSameCaptionUnlinked();
     void keyboardActivatesAndAsksToSetTheCall();
@@ -115,6 +116,31 @@ void tst_nodebutton::accessibleNameDescriptionAndState()
     iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     QCOMPARE(activated.size(), 1);
     QCOMPARE(activated.first().first().toBool(), true);
+}
+
+// "Last try: ..." joins the tooltip (escaped like the call) and the description; a new
+// call or a link ends it, and the caption never shows it.
+void tst_nodebutton::lastTryIsToldUntilTheCallChangesOrLinks()
+{
+    NodeButton button(0);
+    button.setCall(QStringLiteral("W1AW"));
+    button.setLastTry(QStringLiteral("refused: <no> & bye"));
+    QVERIFY(button.toolTip().contains(QStringLiteral("Last try: refused: &lt;no&gt; &amp; bye")));
+    QVERIFY(button.toolTip().contains(QStringLiteral("Click to link")));
+    QCOMPARE(accessible(button)->text(QAccessible::Description),
+             QStringLiteral("not linked. Last try: refused: <no> & bye"));
+    QCOMPARE(button.caption(), QStringLiteral("W1AW"));
+
+    button.setLinked(true);
+    QCOMPARE(button.lastTry(), QString());
+    QVERIFY(!button.toolTip().contains(QStringLiteral("Last try")));
+    QCOMPARE(accessible(button)->text(QAccessible::Description), QStringLiteral("linked"));
+
+    button.setLastTry(QStringLiteral("dropped"));
+    QCOMPARE(accessible(button)->text(QAccessible::Description), QStringLiteral("linked. Last try: dropped"));
+    button.setCall(QStringLiteral("K1ABC"));
+    QCOMPARE(button.lastTry(), QString());
+    QVERIFY(!button.toolTip().contains(QStringLiteral("Last try")));
 }
 
 // The small view clips rows 3 to 19 away: those buttons are not offered.

@@ -28,6 +28,7 @@ void NodeButton::setCall(const QString &call)
         return;
     m_call = call;
     updateCaption();  // the caption's change tells assistive technology the new name
+    setLastTry({});   // that try was another call's
     updateToolTip();
 }
 
@@ -36,6 +37,8 @@ void NodeButton::setLinked(bool linked)
     if (linked == m_linked)
         return;
     m_linked = linked;
+    if (linked)
+        m_lastTry.clear();
     updateCaption();
     updateToolTip();
     update();
@@ -45,6 +48,20 @@ void NodeButton::setLinked(bool linked)
     changed.checkable = true;
     QAccessibleStateChangeEvent stateChange(this, changed);
     QAccessible::updateAccessibility(&stateChange);
+    tellDescriptionChanged();
+}
+
+void NodeButton::setLastTry(const QString &outcome)
+{
+    if (outcome == m_lastTry)
+        return;
+    m_lastTry = outcome;
+    updateToolTip();
+    tellDescriptionChanged();
+}
+
+void NodeButton::tellDescriptionChanged()
+{
     QAccessibleEvent descriptionChange(this, QAccessible::DescriptionChanged);
     QAccessible::updateAccessibility(&descriptionChange);
 }
@@ -56,7 +73,17 @@ QString NodeButton::screenReaderName() const
 
 QString NodeButton::linkDescription() const
 {
+    return m_lastTry.isEmpty() ? linkState() : linkState() + QStringLiteral(". ") + lastTryLine();
+}
+
+QString NodeButton::linkState() const
+{
     return m_linked ? tr("linked") : tr("not linked");
+}
+
+QString NodeButton::lastTryLine() const
+{
+    return tr("Last try: %1").arg(m_lastTry);
 }
 
 bool NodeButton::isShowing() const
@@ -78,9 +105,11 @@ void NodeButton::updateToolTip()
         lines = tr("Right-click to set a call") + QStringLiteral("<br>")
                 + tr("(from the keyboard: the context-menu key or Shift+F10)");
     } else {
-        lines = m_call.toHtmlEscaped() + QStringLiteral(" \u2014 ") + linkDescription()
-                + QStringLiteral("<br>") + (m_linked ? tr("Click to drop") : tr("Click to link"))
-                + QStringLiteral("<br>") + tr("Right-click to change");
+        lines = m_call.toHtmlEscaped() + QStringLiteral(" \u2014 ") + linkState() + QStringLiteral("<br>");
+        if (!m_lastTry.isEmpty())
+            lines += lastTryLine().toHtmlEscaped() + QStringLiteral("<br>");
+        lines += (m_linked ? tr("Click to drop") : tr("Click to link")) + QStringLiteral("<br>")
+                 + tr("Right-click to change");
     }
     setToolTip(QStringLiteral("<qt>") + lines + QStringLiteral("</qt>"));
 }

@@ -5,7 +5,8 @@
 // itself, never as an accelerator mark. A linked button is also drawn pressed in, a state
 // no call can imitate, without being checkable: only the refresh changes it, never a
 // click. The tooltip and the accessibility interface (NodeButtonAccessible) follow the
-// call and the link state.
+// call and the link state, and tell why the last try to link failed ("Last try: no
+// answer") until that is over: the call changes, the button links, or the panel clears it.
 //
 // From the keyboard, Space or Enter activates a focused button (once however long the
 // key is held), and the context-menu
@@ -29,10 +30,14 @@ public:
 
     void setCall(const QString &call);
     void setLinked(bool linked);
+    // What became of the last try to link, as the operator reads it ("no answer"); empty
+    // when there is nothing to tell. A change is told to assistive technology.
+    void setLastTry(const QString &outcome);
+    QString lastTry() const { return m_lastTry; }
 
     // What assistive technology reads: the call, or "Empty button N" (N = index + 1).
     QString screenReaderName() const;
-    // "linked" or "not linked".
+    // "linked" or "not linked", then "Last try: ..." when the last try failed.
     QString linkDescription() const;
     // False while the button lies outside what its window shows (the small view).
     bool isShowing() const;
@@ -56,9 +61,13 @@ protected:
 private:
     void updateCaption();
     void updateToolTip();
+    void tellDescriptionChanged();
+    QString linkState() const;
+    QString lastTryLine() const;
 
     const int m_index;
     QString m_call;
     bool m_linked = false;
+    QString m_lastTry;
     bool m_keyboardClick = false;  // the click under way comes from the keyboard
 };

@@ -1,6 +1,7 @@
 #include "panel/frmLoadButtons.h"
 
 #include "panel/Fonts.h"
+#include "panel/StationCompletion.h"
 #include "panel/Twips.h"
 
 #include <QKeyEvent>
@@ -19,7 +20,8 @@ QString committedCall(const QString &text)
 
 }  // namespace
 
-frmLoadButtons::frmLoadButtons(QWidget *owner, int buttonIndex, const QString &call, Commit commit)
+frmLoadButtons::frmLoadButtons(QWidget *owner, int buttonIndex, const QString &call, Commit commit,
+                               const EchoLinkStation *station)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                          | Qt::WindowCloseButtonHint),
       m_buttonIndex(buttonIndex), m_commit(std::move(commit))
@@ -50,6 +52,12 @@ frmLoadButtons::frmLoadButtons(QWidget *owner, int buttonIndex, const QString &c
 
     setTabOrder(tbCall, cmdOK);
     Form_Load(call);
+
+    if (station) {
+        m_completion = new StationCompletion(tbCall, *station, this);
+        m_completion->setObjectName(QStringLiteral("stationCompletion"));
+        connect(m_completion, &StationCompletion::enterWithoutChoice, this, &frmLoadButtons::cmdOK_Click);
+    }
 }
 
 void frmLoadButtons::Form_Load(const QString &call)

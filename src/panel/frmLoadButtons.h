@@ -2,13 +2,19 @@
 // button and shows that button's call; OK (or Enter in the text box) hands the text,
 // trimmed and upper-cased, to the panel, which stores, shows and saves it, and closes.
 // Closing it from the title bar changes nothing; Escape does nothing.
+//
+// Given an EchoLink that offers its station list, the text box completes calls from it
+// (StationCompletion). With the completion popup open, Enter on a picked station only
+// fills the box, Enter with none picked is OK as above, and Escape closes the popup.
 #pragma once
 
 #include <QDialog>
 #include <functional>
 
+class EchoLinkStation;
 class QLineEdit;
 class QPushButton;
+class StationCompletion;
 
 class frmLoadButtons : public QDialog
 {
@@ -16,7 +22,9 @@ class frmLoadButtons : public QDialog
 public:
     using Commit = std::function<void(const QString &call)>;
 
-    frmLoadButtons(QWidget *owner, int buttonIndex, const QString &call, Commit commit);
+    // `station`, when given, is asked for the station list to complete from.
+    frmLoadButtons(QWidget *owner, int buttonIndex, const QString &call, Commit commit,
+                   const EchoLinkStation *station = nullptr);
 
     int ButtonIndex() const { return m_buttonIndex; }
 
@@ -30,6 +38,7 @@ private:
 
     QLineEdit *tbCall = nullptr;
     QPushButton *cmdOK = nullptr;
+    StationCompletion *m_completion = nullptr;
     int m_buttonIndex;
     Commit m_commit;
 };

@@ -14,6 +14,9 @@
 //   mnuViewLarge, mnuViewSmall, mnuOnTop   its checkable QActions
 //   mnu1               the separator QAction between the view items and "Always On Top"
 //   ELo                the main EchoLink object on the bus, with its Closing signal
+//   (no design name)   m_station: EchoLink's /Station extras, where offered: the station
+//                      list the Load Button dialog completes from, and why a link failed,
+//                      which the button of that call tells until its next click or link
 //   NodeCalls          the 40-entry node call table
 //   Form_Load          the start-up, run by main() before the window is first shown
 //   Form_Activate      the focus rule, run when the window becomes the program's active
@@ -27,6 +30,7 @@
 #pragma once
 
 #include "automation/EchoLinkObjects.h"
+#include "automation/EchoLinkStation.h"
 #include "settings/PanelSettings.h"
 
 #include <QMainWindow>
@@ -108,6 +112,8 @@ private:
     void Form_Activate();
     void Form_Unload();
     void ELo_Closing();
+    void Station_LinkFailed(const QString &call, const QString &reason, const QString &text);
+    void Station_LinkStateChanged(const QString &call, const QString &state);
 
     // Captions, clicks and the Load Button dialog (frmMainNodes.cpp)
     void ButtonLoad_Timer();
@@ -144,6 +150,7 @@ private:
     // on a button not edited since its pass began.
     std::array<quint64, NodeButtonCount> m_edits{};
     std::unique_ptr<EchoLinkApplication> ELo;
+    std::unique_ptr<EchoLinkStation> m_station;
     std::unique_ptr<EchoLinkSetupConfig> SetupConfig;
     std::unique_ptr<EchoLinkSysopConfig> SysopConfig;
     QString StationCall;

@@ -41,6 +41,11 @@ void frmMain::ConnectEchoLink()
         ELo = std::make_unique<EchoLinkApplication>(bus, this);
         connect(ELo.get(), &EchoLinkApplication::Closing, this, &frmMain::ELo_Closing);
         connect(ELo.get(), &EchoLinkApplication::BusLost, this, &frmMain::ELo_Closing);
+        // Asks nothing of EchoLink: an EchoLink without /Station never raises its signals.
+        m_station = std::make_unique<EchoLinkStation>(bus);
+        connect(m_station.get(), &EchoLinkStation::LinkFailed, this, &frmMain::Station_LinkFailed);
+        connect(m_station.get(), &EchoLinkStation::LinkStateChanged, this,
+                &frmMain::Station_LinkStateChanged);
         m_clicks = std::make_unique<ClickQueue>(*ELo);
         m_host.waitSeconds(4);
         if (m_ended)
@@ -115,6 +120,7 @@ void frmMain::Form_Unload()
     m_clicks.reset();
     if (m_pass)
         endRefresh();
+    m_station.reset();
     ELo.reset();
     if (m_settingsLoaded)
         saveSettings(OnSaveFailure::End);

@@ -1,6 +1,9 @@
-// Captions from the node call table, the click that links or unlinks a node, and the
-// Load Button dialog opened with a right click or from the keyboard.
+// Captions from the node call table, the click that links or unlinks a node, what became
+// of a try to link, and the Load Button dialog opened with a right click or from the
+// keyboard.
+#include "automation/AutomationContract.h"
 #include "panel/ClickQueue.h"
+#include "panel/LinkOutcome.h"
 #include "panel/NodeButton.h"
 #include "panel/RefreshPass.h"
 #include "panel/Topmost.h"
@@ -59,10 +62,33 @@ void frmMain::endRefresh()
 // stays on the button, so a keyboard user keeps their place.
 void frmMain::cmdRemoteNode_Click(int Index, bool fromKeyboard)
 {
+    cmdRemoteNode[Index]->setLastTry({});
     if (m_clicks)
         m_clicks->add(NodeCalls[Index]);
     if (!fromKeyboard)
         focusDummy();
+}
+
+// EchoLink names the call exactly as the panel sent it: every button carrying that text
+// tells why the try failed, until its next click or the next link to it. The caption
+// stays as the refresh makes it.
+void frmMain::Station_LinkFailed(const QString &call, const QString &reason, const QString &text)
+{
+    const QString outcome = LinkOutcome::failureText(reason, text);
+    for (int i = 0; i < NodeButtonCount; ++i) {
+        if (NodeCalls[i] == call)
+            cmdRemoteNode[i]->setLastTry(outcome);
+    }
+}
+
+void frmMain::Station_LinkStateChanged(const QString &call, const QString &state)
+{
+    if (state != QLatin1String(Automation::LinkedState))
+        return;
+    for (int i = 0; i < NodeButtonCount; ++i) {
+        if (NodeCalls[i] == call)
+            cmdRemoteNode[i]->setLastTry({});
+    }
 }
 
 void frmMain::focusDummy()
@@ -82,8 +108,9 @@ void frmMain::cmdRemoteNode_MouseUp(int Index, Qt::MouseButton Button)
     Topmost::leave(this);
     OnTop->stop();
 
-    frmLoadButtons dialog(this, Index, NodeCalls[Index],
-                          [this, Index](const QString &call) { storeCall(Index, call); });
+    frmLoadButtons dialog(
+        this, Index, NodeCalls[Index], [this, Index](const QString &call) { storeCall(Index, call); },
+        m_station.get());
     dialog.exec();
 
     // EchoLink may have closed while the dialog was open: the panel is shutting down.

@@ -59,6 +59,17 @@ void SimProcess::setLinked(const QString &call, bool linked) const
     control(QStringLiteral("SetLinked"), {call, linked});
 }
 
+void SimProcess::setStations(const StationList &stations) const
+{
+    registerStationListTypes();
+    control(QStringLiteral("SetStations"), {QVariant::fromValue(stations)});
+}
+
+void SimProcess::failLink(const QString &call, const QString &reason, const QString &text) const
+{
+    control(QStringLiteral("FailLink"), {call, reason, text});
+}
+
 bool SimProcess::serviceRegistered()
 {
     return QDBusConnection::sessionBus().interface()->isServiceRegistered(

@@ -2,6 +2,8 @@
 // control object.
 #pragma once
 
+#include "automation/StationListEntry.h"
+
 #include <QDBusMessage>
 #include <QProcess>
 #include <QStringList>
@@ -26,6 +28,10 @@ public:
     QStringList calls() const;
     void clearCalls() const { control(QStringLiteral("ClearCalls")); }
     void setLinked(const QString &call, bool linked) const;
+    // The station list its /Station object answers with.
+    void setStations(const StationList &stations) const;
+    // The link to `call` fails: LinkFailed(call, reason, text) on /Station.
+    void failLink(const QString &call, const QString &reason, const QString &text = QString()) const;
 
     static bool serviceRegistered();
 

@@ -2,9 +2,10 @@
 
 #include "AutomationService.h"
 #include "Station.h"
+#include "StationObject.h"
 
-Control::Control(Station &station, AutomationService &service, QObject *parent)
-    : QObject(parent), m_station(station), m_service(service)
+Control::Control(Station &station, AutomationService &service, StationObject &stationObject, QObject *parent)
+    : QObject(parent), m_station(station), m_service(service), m_stationObject(stationObject)
 {}
 
 QStringList Control::Calls() const
@@ -35,6 +36,7 @@ void Control::HangFor(int ms)
 void Control::SetReplyDelay(int ms)
 {
     m_service.setReplyDelay(ms);
+    m_stationObject.setReplyDelay(ms);
 }
 
 void Control::SetLinked(const QString &call, bool linked)
@@ -50,6 +52,16 @@ void Control::EmitClosing()
 void Control::SetCallsign(const QString &callsign)
 {
     m_station.setCallsign(callsign);
+}
+
+void Control::SetStations(const QList<StationListEntry> &stations)
+{
+    m_stationObject.setStations(stations);
+}
+
+void Control::FailLink(const QString &call, const QString &reason, const QString &text)
+{
+    m_station.failLink(call, reason, text);
 }
 
 void Control::Quit()

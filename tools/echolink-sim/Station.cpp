@@ -1,5 +1,7 @@
 #include "Station.h"
 
+#include "automation/AutomationContract.h"
+
 #include <QTimer>
 
 #include <algorithm>
@@ -27,6 +29,7 @@ void Station::startLink(const QString &call)
     connect(timer, &QTimer::timeout, this, [this, call] { setLinked(call, true); });
     m_pending.insert(call, timer);
     timer->start(m_connectDelayMs);
+    emit linkStateChanged(call, QLatin1String(Automation::LinkingState));
 }
 
 void Station::drop(const QString &call)
@@ -36,14 +39,24 @@ void Station::drop(const QString &call)
 
 void Station::setLinked(const QString &call, bool linked)
 {
-    cancelPending(call);
-    if (call.isEmpty() || linked == m_linked.contains(call))
+    const bool wasComing = cancelPending(call);
+    if (call.isEmpty() || linked == m_linked.contains(call)) {
+        if (wasComing)
+            emit linkStateChanged(call, QLatin1String(Automation::UnlinkedState));
         return;
+    }
     if (linked)
         m_linked.insert(call);
     else
         m_linked.remove(call);
     emit changed();
+    emit linkStateChanged(call, QLatin1String(linked ? Automation::LinkedState : Automation::UnlinkedState));
+}
+
+void Station::failLink(const QString &call, const QString &reason, const QString &text)
+{
+    emit linkFailed(call, reason, text);
+    setLinked(call, false);
 }
 
 QStringList Station::linkedCalls() const
@@ -53,8 +66,10 @@ QStringList Station::linkedCalls() const
     return calls;
 }
 
-void Station::cancelPending(const QString &call)
+bool Station::cancelPending(const QString &call)
 {
-    if (QTimer *timer = m_pending.take(call))
+    QTimer *timer = m_pending.take(call);
+    if (timer)
         timer->deleteLater();
+    return timer != nullptr;
 }

@@ -1,4 +1,5 @@
-// The simulated EchoLink station: its callsign and its links to other nodes.
+// The simulated EchoLink station: its callsign and its links to other nodes, and what
+// happens to each link ("linking", "linked", "unlinked"; a failure and its reason).
 #pragma once
 
 #include <QHash>
@@ -26,15 +27,22 @@ public:
     void drop(const QString &call);
     // The far end links or drops, with no delay.
     void setLinked(const QString &call, bool linked);
+    // The link to the call fails for `reason` (a LinkFailed reason): a link coming up or up
+    // is let go, and the failure is told.
+    void failLink(const QString &call, const QString &reason, const QString &text);
 
     bool isLinked(const QString &call) const { return m_linked.contains(call); }
     QStringList linkedCalls() const;  // sorted
 
 signals:
     void changed();
+    // The call is the text the link was asked for with.
+    void linkStateChanged(const QString &call, const QString &state);
+    void linkFailed(const QString &call, const QString &reason, const QString &text);
 
 private:
-    void cancelPending(const QString &call);
+    // Forgets a link coming up; true when there was one.
+    bool cancelPending(const QString &call);
 
     QString m_callsign;
     int m_connectDelayMs;

@@ -5,6 +5,7 @@
 #include "Control.h"
 #include "SimWindow.h"
 #include "Station.h"
+#include "StationObject.h"
 #include "automation/AutomationContract.h"
 
 #include <QApplication>
@@ -68,9 +69,9 @@ int main(int argc, char *argv[])
                                             QStringLiteral("Run without a window or display."));
     const QCommandLineOption withoutOption(
         QStringLiteral("without"),
-        QStringLiteral("Leave the object out: setup (/SetupConfig) or sysop (/SysopConfig). "
-                       "May be repeated."),
-        QStringLiteral("setup|sysop"));
+        QStringLiteral("Leave the object out: setup (/SetupConfig), sysop (/SysopConfig) or "
+                       "station (/Station, as an EchoLink without it). May be repeated."),
+        QStringLiteral("setup|sysop|station"));
     parser.addOptions({callsignOption, delayOption, noWindowOption, withoutOption});
 
     // Everything is checked before the application object exists: only the window needs a
@@ -94,13 +95,16 @@ int main(int argc, char *argv[])
                     UsageError);
     bool withSetupConfig = true;
     bool withSysopConfig = true;
+    bool withStation = true;
     for (const QString &object : parser.values(withoutOption)) {
         if (object == QLatin1String("setup"))
             withSetupConfig = false;
         else if (object == QLatin1String("sysop"))
             withSysopConfig = false;
+        else if (object == QLatin1String("station"))
+            withStation = false;
         else
-            return fail(QStringLiteral("--without wants 'setup' or 'sysop', not '%1'").arg(object),
+            return fail(QStringLiteral("--without wants 'setup', 'sysop' or 'station', not '%1'").arg(object),
                         UsageError);
     }
 
@@ -120,9 +124,11 @@ int main(int argc, char *argv[])
 
     Station station(parser.value(callsignOption), connectDelayMs);
     AutomationService service(station, bus);
-    Control control(station, service);
+    StationObject stationObject(station, bus);
+    Control control(station, service, stationObject);
     // The objects go on the bus before the name, so a caller that sees the name finds them.
     if (!service.registerObjects(withSetupConfig, withSysopConfig)
+        || (withStation && !stationObject.registerObject())
         || !bus.registerObject(QLatin1String(Automation::ControlPath),
                                QLatin1String(Automation::ControlInterface), &control,
                                QDBusConnection::ExportAllSlots))
