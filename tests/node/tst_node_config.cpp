@@ -15,7 +15,7 @@
 
 namespace {
 
-// A whole file as the user wrote it: a value under test in [Station], then the
+// A whole file as a user writes it: a value under test in [Station], then the
 // keys of further sections, which must all still be read.
 QByteArray fileWith(const QByteArray &password, const QByteArray &name)
 {
