@@ -38,6 +38,12 @@ const char Template[] =
     "; Incoming links: all, none, or pattern (then Accept and Reject are regular expressions).\n"
     "Incoming=all\n"
     "MaxLinks=4\n"
+    "; A station to link with at start and to keep linked (callsign or node number).\n"
+    "; AutoConnect=\n"
+    "; Drop a link after this many minutes without sound either way (0: never).\n"
+    "IdleTimeoutMin=0\n"
+    "; true: the information sent to linked stations lists every station linked.\n"
+    "ListStationsInInfo=true\n"
     "\n"
     "[Audio]\n"
     "; Sound devices by the audio library's names: alsa:default reaches PulseAudio or\n"
@@ -223,6 +229,23 @@ bool NodeConfigFile::load(NodeConfig &config)
     else
         return fail(QStringLiteral("[Audio] GsmOnly"), gsmOnly, QStringLiteral("true or false"));
 
+    // What the node does with its links by itself.
+    config.autoConnect = text("Links/AutoConnect");
+    if (!std::all_of(config.autoConnect.cbegin(), config.autoConnect.cend(),
+                     [&](QChar c) { return callsignChar(c.toUpper()); }))
+        return fail(QStringLiteral("[Links] AutoConnect"), config.autoConnect,
+                    QStringLiteral("a callsign, conference name or node number"));
+    const QString listStations = text("Links/ListStationsInInfo").toLower();
+    if (listStations.isEmpty() || listStations == QLatin1String("true")
+        || listStations == QLatin1String("yes"))
+        config.listStationsInInfo = true;
+    else if (listStations == QLatin1String("false") || listStations == QLatin1String("no"))
+        config.listStationsInInfo = false;
+    else
+        return fail(QStringLiteral("[Links] ListStationsInInfo"), listStations,
+                    QStringLiteral("true or false"));
+    int idleMinutes = 0;
+
     struct Number
     {
         const char *key;
@@ -232,6 +255,7 @@ bool NodeConfigFile::load(NodeConfig &config)
     };
     const Number numbers[] = {
         {"Links/MaxLinks", &config.maxLinks, 1, 100},
+        {"Links/IdleTimeoutMin", &idleMinutes, 0, 7 * 24 * 60},
         {"Audio/TransmitLimitMs", &config.transmitLimitMs, 100, 24 * 3600000},
         {"Timing/DirectoryRetryMs", &config.directoryRetryMs, 10, 3600000},
         {"Timing/DirectoryTimeoutMs", &config.directoryTimeoutMs, 10, 3600000},
@@ -240,6 +264,7 @@ bool NodeConfigFile::load(NodeConfig &config)
         {"Timing/RefusedMemoryMs", &config.refusedMemoryMs, 0, 24 * 3600000},
         {"Timing/KeepAliveMs", &config.keepAliveMs, 10, 3600000},
         {"Timing/LinkTimeoutMs", &config.linkTimeoutMs, 10, 3600000},
+        {"Timing/AutoConnectRetryMs", &config.autoConnectRetryMs, 10, 3600000},
     };
     for (const Number &number : numbers) {
         const QString value = text(number.key);
@@ -253,6 +278,16 @@ bool NodeConfigFile::load(NodeConfig &config)
                                               QString::fromLatin1(number.key).section(QLatin1Char('/'), 1)),
                 value, QStringLiteral("a whole number from %1 to %2").arg(number.min).arg(number.max));
         *number.target = parsed;
+    }
+    // [Timing] IdleTimeoutMs, when set, stands for [Links] IdleTimeoutMin in milliseconds.
+    config.idleTimeoutMs = idleMinutes * 60000;
+    const QString idleMs = text("Timing/IdleTimeoutMs");
+    if (!idleMs.isEmpty()) {
+        bool ok = false;
+        config.idleTimeoutMs = idleMs.toInt(&ok);
+        if (!ok || config.idleTimeoutMs < 0 || config.idleTimeoutMs > 7 * 24 * 3600000)
+            return fail(QStringLiteral("[Timing] IdleTimeoutMs"), idleMs,
+                        QStringLiteral("a whole number from 0 to %1").arg(7 * 24 * 3600000));
     }
     return true;
 }
