@@ -23,18 +23,19 @@ QByteArray InfoList::compose(const QStringList &callsigns) const
     return lines.join(QLatin1Char('\n')).trimmed().toLatin1();
 }
 
-void InfoList::setLinks(const QStringList &callsigns)
+bool InfoList::setLinks(const QStringList &callsigns)
 {
     if (!m_listStations)
-        return;
+        return false;
     QByteArray text = compose(callsigns);
     if (text == m_text)
-        return;
+        return false;
     m_text = std::move(text);
     if (m_spacing.isActive()) {
         m_pending = true;
-        return;
+        return false;
     }
     m_spacing.start();
     Q_EMIT changed(m_text);
+    return true;
 }

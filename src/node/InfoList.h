@@ -21,8 +21,8 @@ public:
 
     // The text as it stands, for a link that comes up.
     QByteArray text() const { return m_text; }
-    // The stations linked now.
-    void setLinks(const QStringList &callsigns);
+    // The stations linked now; true when the text went out to every link at once.
+    bool setLinks(const QStringList &callsigns);
 
 Q_SIGNALS:
     // The text changed: every link hears it again.

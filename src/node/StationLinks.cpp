@@ -177,7 +177,8 @@ StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const Sta
     Link &link = m_links[key];
     link.callsign = station.callsign;
     link.id = station.id;
-    StationLink::Local local{m_config.callsign.toLatin1(), m_config.name.toLatin1(), m_info.text(),
+    // No information from the link itself: it goes from linkStateChanged, with the list.
+    StationLink::Local local{m_config.callsign.toLatin1(), m_config.name.toLatin1(), QByteArray(),
                              m_config.gsmOnly};
     StationLink::Timing timing;
     timing.keepAliveMs = m_config.keepAliveMs;
@@ -250,6 +251,10 @@ void StationLinks::linkStateChanged(quint32 key, StationLink *station_link, Stat
         }
         Q_EMIT logLine(QStringLiteral("linked with %1 (sound in %2)")
                            .arg(link.callsign, speex ? QStringLiteral("Speex") : QStringLiteral("GSM")));
+        // The new station hears the information with itself in the list: with every link
+        // when the list goes out now, else on its own.
+        if (!m_info.setLinks(links()))
+            station_link->sendInfo(m_info.text());
         Q_EMIT linksChanged(links());
         Q_EMIT linkUp(link.callsign, link.id);
     } else if (state == StationLink::State::Ended) {
@@ -276,8 +281,10 @@ void StationLinks::linkStateChanged(quint32 key, StationLink *station_link, Stat
             Q_EMIT logLine(QStringLiteral("link with %1 ended").arg(link.callsign));
             break;
         }
-        if (wasUp)
+        if (wasUp) {
             m_recentDrops.dropped(key);
+            m_info.setLinks(links());
+        }
         const QString callsign = link.callsign;
         const int id = link.id;
         // The link is still inside its own code: it goes once that returns.

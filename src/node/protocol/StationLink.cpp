@@ -112,7 +112,7 @@ void StationLink::sdesReceived(const ControlPacket &packet)
     if (m_state != State::Up) {
         m_lastSound.start();
         setState(State::Up);
-        if (m_state == State::Up)
+        if (m_state == State::Up && !m_local.info.isEmpty())
             sendInfo(m_local.info);
     }
 }

@@ -42,7 +42,7 @@ public:
     {
         QByteArray callsign;
         QByteArray name;
-        QByteArray info;       // station information sent once the link is up
+        QByteArray info;       // station information sent once the link is up, unless empty
         bool gsmOnly = false;  // offer and send GSM only
     };
     // The protocol's intervals (EchoLink's are 10 s, 5 tries, 50 s); shorter in tests.
