@@ -45,7 +45,6 @@ StationLinks::StationLinks(const NodeConfig &config, Transport &transport, QObje
         // Looked at often enough that a link goes within a tenth of the time-out of it.
         m_idleCheck.setInterval(std::clamp(m_config.idleTimeoutMs / 10, 50, IdleCheckMostMs));
         connect(&m_idleCheck, &QTimer::timeout, this, &StationLinks::dropIdleLinks);
-        m_idleCheck.start();
     }
 }
 
@@ -342,7 +341,7 @@ void StationLinks::relayChat(quint32 from, const QString &line)
     case ChatRelay::Verdict::Seen:
         return;  // it came round again
     case ChatRelay::Verdict::TooFast:
-        if (m_chatLog.take())
+        if (m_relayLog.take())
             Q_EMIT logLine(QStringLiteral("chat from %1 not passed on: more than %2 lines a second go out")
                                .arg(sender->second.callsign)
                                .arg(ChatRelay::LinesPerSecond));
@@ -575,6 +574,13 @@ void StationLinks::otherStationHeard(quint32 key, const QByteArray &callsign)
 
 void StationLinks::linkCountChanged()
 {
+    // Idle links are looked for only while there are links: no wake-ups otherwise.
+    if (m_config.idleTimeoutMs > 0 && (linkCount() > 0) != m_idleCheck.isActive()) {
+        if (linkCount() > 0)
+            m_idleCheck.start();
+        else
+            m_idleCheck.stop();
+    }
     const bool busy = linkCount() >= m_config.maxLinks;
     if (busy == m_busy)
         return;

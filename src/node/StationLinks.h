@@ -148,6 +148,7 @@ private:
     QElapsedTimer m_lastCallerFetch;
     DropCount m_drops;
     RateLimit m_chatLog{1.0, 10};  // received chat logged: 10 lines per 10 s
+    RateLimit m_relayLog{0.1, 1};  // chat not passed on for the rate: logged once in 10 s
     bool m_busy = false;
     ChatRelay m_chat;
     InfoList m_info;
