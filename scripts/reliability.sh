@@ -79,7 +79,8 @@ fi
 # --- 4. Fuzzing -----------------------------------------------------------------------
 step "fuzzing the settings text forms and files and the node's parsers, $fuzz_seconds s each"
 fuzz_targets=(fuzz_textforms fuzz_settings_file fuzz_control_packet fuzz_audio_packet
-              fuzz_station_list fuzz_logon_reply fuzz_node_config fuzz_proxy_message)
+              fuzz_station_list fuzz_logon_reply fuzz_node_config fuzz_proxy_message
+              fuzz_chat_relay)
 for p in clang libclang-rt-14-dev; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" \
     || { [ "$(id -u)" -eq 0 ] && s=() || s=(sudo); "${s[@]}" apt-get -o DPkg::Lock::Timeout=300 -y -q install "$p"; }

@@ -28,6 +28,7 @@ Node::Node(NodeConfig config, QObject *parent) : QObject(parent), m_config(std::
 
 Node::~Node()
 {
+    m_autoConnect.reset();
     m_links.reset();  // links say goodbye through the transport before it goes
     m_fetcher.reset();
     m_directory.reset();
@@ -108,7 +109,7 @@ Node::Refusal Node::sendChat(const QString &text)
     if (links().isEmpty())
         return {QLatin1String(Automation::NotLinkedError),
                 QStringLiteral("no station is linked to chat with")};
-    if (!m_chatRate.take())
+    if (!m_links->takeChatTurn(line))
         return {QLatin1String(Automation::ChatTooFastError),
                 QStringLiteral("at most %1 chat lines a second (bursts of %2)")
                     .arg(ChatLinesPerSecond)
@@ -163,6 +164,11 @@ QString Node::startNetworking(const QString &configPath)
     });
     connect(m_links.get(), &StationLinks::chatReceived, this, &Node::chatReceived);
     connect(m_links.get(), &StationLinks::talkingChanged, this, &Node::talkingChanged);
+    if (!m_config.autoConnect.isEmpty()) {
+        m_autoConnect =
+            std::make_unique<AutoConnect>(*m_links, m_config.autoConnect, m_config.autoConnectRetryMs);
+        connect(m_autoConnect.get(), &AutoConnect::logLine, this, &Node::log);
+    }
     connect(m_directory.get(), &DirectoryLogon::statusChanged, this, [this](const QString &status) {
         log(QStringLiteral("directory: %1").arg(status));
         Q_EMIT directoryStatusChanged(directoryStatus());
@@ -172,6 +178,8 @@ QString Node::startNetworking(const QString &configPath)
     connect(m_fetcher.get(), &StationListFetcher::fetched, this, [this](const StationList &list) {
         log(QStringLiteral("station list: %1 stations").arg(list.size()));
         m_links->setStationList(list);
+        if (m_autoConnect)
+            m_autoConnect->stationListInHand();
     });
     connect(m_fetcher.get(), &StationListFetcher::failed, this, [this](const QString &reason) {
         log(QStringLiteral("station list not fetched: %1").arg(reason));

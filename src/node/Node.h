@@ -4,9 +4,9 @@
 #pragma once
 
 #include "automation/ContractServer.h"
+#include "node/AutoConnect.h"
 #include "node/DirectoryLogon.h"
 #include "node/NodeConfig.h"
-#include "node/RateLimit.h"
 #include "node/StationLinks.h"
 #include "node/StationListFetcher.h"
 #include "node/audio/StationAudio.h"
@@ -67,11 +67,12 @@ public:
     bool isTransmitting() const { return m_audio.isTransmitting(); }
     // A line of chat to every linked station: cleaned of control characters, at most
     // MaxChatLength characters, and refused when empty, when nobody is linked, or beyond
-    // ChatLinesPerSecond (in bursts of ChatBurst at most).
+    // ChatLinesPerSecond (in bursts of ChatBurst at most, lines passed on between linked
+    // stations included).
     Refusal sendChat(const QString &text);
     static constexpr int MaxChatLength = 256;
-    static constexpr int ChatLinesPerSecond = 5;
-    static constexpr int ChatBurst = 10;
+    static constexpr int ChatLinesPerSecond = ChatRelay::LinesPerSecond;
+    static constexpr int ChatBurst = ChatRelay::Burst;
     // Sound levels since the previous call, for the window's meters.
     LevelMeter::Levels takeReceiveLevels() { return m_audio.receiveMeter().takeLevels(); }
     LevelMeter::Levels takeTransmitLevels() { return m_audio.transmitMeter().takeLevels(); }
@@ -103,12 +104,12 @@ private:
     QString m_noInputReason;
     StationAudio m_audio;  // outlives the links, which leave it as they go
     QTimer m_transmitLimit;
-    RateLimit m_chatRate{ChatLinesPerSecond, ChatBurst};
     // Destroyed in the reverse order: what sends through the proxy goes before it.
     std::unique_ptr<ProxyClient> m_proxy;
     std::unique_ptr<Transport> m_transport;   // outlives the links, which send through it
     std::unique_ptr<DirectoryRoute> m_route;  // outlives the directory's commands and fetches
     std::unique_ptr<StationLinks> m_links;
+    std::unique_ptr<AutoConnect> m_autoConnect;  // goes before the links it watches
     std::unique_ptr<DirectoryLogon> m_directory;
     std::unique_ptr<StationListFetcher> m_fetcher;
     // Stations whose links ended when the proxy went away, before they could hear a bye:

@@ -42,6 +42,12 @@ const char Template[] =
     "; Incoming links: all, none, or pattern (then Accept and Reject are regular expressions).\n"
     "Incoming=all\n"
     "MaxLinks=4\n"
+    "; A station to link with at start and to keep linked (callsign or node number).\n"
+    "; AutoConnect=\n"
+    "; Drop a link after this many minutes without sound either way (0: never).\n"
+    "IdleTimeoutMin=0\n"
+    "; true: the information sent to linked stations lists every station linked.\n"
+    "ListStationsInInfo=true\n"
     "\n"
     "[Audio]\n"
     "; Sound devices by the audio library's names: alsa:default reaches PulseAudio or\n"
@@ -70,6 +76,9 @@ const QStringList &knownKeys()
         QStringLiteral("Links/Accept"),
         QStringLiteral("Links/Reject"),
         QStringLiteral("Links/MaxLinks"),
+        QStringLiteral("Links/AutoConnect"),
+        QStringLiteral("Links/IdleTimeoutMin"),
+        QStringLiteral("Links/ListStationsInInfo"),
         QStringLiteral("Audio/InputDevice"),
         QStringLiteral("Audio/OutputDevice"),
         QStringLiteral("Audio/GsmOnly"),
@@ -81,6 +90,8 @@ const QStringList &knownKeys()
         QStringLiteral("Timing/RefusedMemoryMs"),
         QStringLiteral("Timing/KeepAliveMs"),
         QStringLiteral("Timing/LinkTimeoutMs"),
+        QStringLiteral("Timing/AutoConnectRetryMs"),
+        QStringLiteral("Timing/IdleTimeoutMs"),
     };
     return keys;
 }
@@ -263,6 +274,23 @@ bool NodeConfigFile::read(const QByteArray &bytes, NodeConfig &config)
     else
         return fail(file, "Audio/GsmOnly", gsmOnly, QStringLiteral("true or false"));
 
+    // What the node does with its links by itself.
+    config.autoConnect = text("Links/AutoConnect");
+    if (!std::all_of(config.autoConnect.cbegin(), config.autoConnect.cend(),
+                     [&](QChar c) { return callsignChar(c.toUpper()); }))
+        return fail(file, "Links/AutoConnect", config.autoConnect,
+                    QStringLiteral("a callsign, conference name or node number"));
+    const QString listStations = text("Links/ListStationsInInfo").toLower();
+    if (listStations.isEmpty() || listStations == QLatin1String("true")
+        || listStations == QLatin1String("yes"))
+        config.listStationsInInfo = true;
+    else if (listStations == QLatin1String("false") || listStations == QLatin1String("no"))
+        config.listStationsInInfo = false;
+    else
+        return fail(file, "Links/ListStationsInInfo", listStations,
+                    QStringLiteral("true or false"));
+    int idleMinutes = 0;
+
     struct Number
     {
         const char *key;
@@ -272,6 +300,7 @@ bool NodeConfigFile::read(const QByteArray &bytes, NodeConfig &config)
     };
     const Number numbers[] = {
         {"Links/MaxLinks", &config.maxLinks, 1, 100},
+        {"Links/IdleTimeoutMin", &idleMinutes, 0, 7 * 24 * 60},
         {"Audio/TransmitLimitMs", &config.transmitLimitMs, 100, 24 * 3600000},
         {"Timing/DirectoryRetryMs", &config.directoryRetryMs, 10, 3600000},
         {"Timing/DirectoryTimeoutMs", &config.directoryTimeoutMs, 10, 3600000},
@@ -280,6 +309,7 @@ bool NodeConfigFile::read(const QByteArray &bytes, NodeConfig &config)
         {"Timing/RefusedMemoryMs", &config.refusedMemoryMs, 0, 24 * 3600000},
         {"Timing/KeepAliveMs", &config.keepAliveMs, 10, 3600000},
         {"Timing/LinkTimeoutMs", &config.linkTimeoutMs, 10, 3600000},
+        {"Timing/AutoConnectRetryMs", &config.autoConnectRetryMs, 10, 3600000},
     };
     for (const Number &number : numbers) {
         const QString value = text(number.key);
@@ -291,6 +321,16 @@ bool NodeConfigFile::read(const QByteArray &bytes, NodeConfig &config)
             return fail(file, number.key, value,
                         QStringLiteral("a whole number from %1 to %2").arg(number.min).arg(number.max));
         *number.target = parsed;
+    }
+    // [Timing] IdleTimeoutMs, when set, stands for [Links] IdleTimeoutMin in milliseconds.
+    config.idleTimeoutMs = idleMinutes * 60000;
+    const QString idleMs = text("Timing/IdleTimeoutMs");
+    if (!idleMs.isEmpty()) {
+        bool ok = false;
+        config.idleTimeoutMs = idleMs.toInt(&ok);
+        if (!ok || config.idleTimeoutMs < 0 || config.idleTimeoutMs > 7 * 24 * 3600000)
+            return fail(file, "Timing/IdleTimeoutMs", idleMs,
+                        QStringLiteral("a whole number from 0 to %1").arg(7 * 24 * 3600000));
     }
     return true;
 }

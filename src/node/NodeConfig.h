@@ -35,6 +35,9 @@ struct NodeConfig
     QRegularExpression accept;  // Incoming::Pattern: callers that match may link...
     QRegularExpression reject;  // ...unless they match this one
     int maxLinks = 4;
+    QString autoConnect;             // a station the node links with at start and keeps linked
+    int idleTimeoutMs = 0;           // a link without sound either way this long is dropped; 0: never
+    bool listStationsInInfo = true;  // the information sent to links lists who is linked
 
     // Sound, by the audio library's device names; empty: none on that side.
     std::string inputDevice = "alsa:default";
@@ -50,6 +53,7 @@ struct NodeConfig
     int refusedMemoryMs = 10 * 60 * 1000;  // a refused address is ignored this long
     int keepAliveMs = 10000;               // a link's keep-alive; an unanswered call gives up after 5
     int linkTimeoutMs = 50000;             // a link that hears nothing this long has timed out
+    int autoConnectRetryMs = 10000;        // first pause before AutoConnect calls again; doubles
 
     // The description the directory shows: the location, cut to the directory's 27 characters.
     QString directoryDescription() const;

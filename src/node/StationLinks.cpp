@@ -17,6 +17,7 @@ constexpr int MaxWaitingCallers = 40;      // callers waiting for a fresh list, 
 constexpr int RefusalHoldMs = 300;         // a refused caller hears why before the goodbye
 constexpr int ShortRefusalMs = 10000;      // busy or unconfirmed callers are ignored this long
 constexpr int OtherStationTellMs = 60000;  // a second station at a linked address is told once a minute
+constexpr int IdleCheckMostMs = 15000;     // idle links are looked for at least this often
 
 bool isAllDigits(const QString &text)
 {
@@ -32,11 +33,19 @@ StationLinks::Answer refusal(const char *errorName, const QString &message)
 }  // namespace
 
 StationLinks::StationLinks(const NodeConfig &config, Transport &transport, QObject *parent)
-    : QObject(parent), m_config(config), m_transport(transport)
+    : QObject(parent), m_config(config), m_transport(transport),
+      m_info(config.stationInfo(), config.listStationsInInfo)
 {
     connect(&transport, &Transport::controlReceived, this, &StationLinks::controlReceived);
     connect(&transport, &Transport::audioReceived, this, &StationLinks::audioReceived);
     connect(&m_drops, &DropCount::logLine, this, &StationLinks::logLine);
+    connect(this, &StationLinks::linksChanged, &m_info, &InfoList::setLinks);
+    connect(&m_info, &InfoList::changed, this, &StationLinks::sendInfoToAll);
+    if (m_config.idleTimeoutMs > 0) {
+        // Looked at often enough that a link goes within a tenth of the time-out of it.
+        m_idleCheck.setInterval(std::clamp(m_config.idleTimeoutMs / 10, 50, IdleCheckMostMs));
+        connect(&m_idleCheck, &QTimer::timeout, this, &StationLinks::dropIdleLinks);
+    }
 }
 
 StationLinks::~StationLinks()
@@ -149,14 +158,16 @@ StationLinks::Answer StationLinks::connectTo(const QString &call)
     return {Outcome::Started, {}, {}};
 }
 
-void StationLinks::startLink(const StationEntry &station)
+StationLinks::Link &StationLinks::startLink(const StationEntry &station)
 {
     Link &link = addLink(station.address, station);
+    link.calledAt.start();
     Q_EMIT logLine(QStringLiteral("linking with %1 (node %2) at %3")
                        .arg(station.callsign)
                        .arg(station.id)
                        .arg(station.address.toString()));
     link.link->call();
+    return link;
 }
 
 StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const StationEntry &station)
@@ -165,8 +176,9 @@ StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const Sta
     Link &link = m_links[key];
     link.callsign = station.callsign;
     link.id = station.id;
-    StationLink::Local local{m_config.callsign.toLatin1(), m_config.name.toLatin1(),
-                             m_config.stationInfo().toLatin1(), m_config.gsmOnly};
+    // No information from the link itself: it goes from linkStateChanged, with the list.
+    StationLink::Local local{m_config.callsign.toLatin1(), m_config.name.toLatin1(), QByteArray(),
+                             m_config.gsmOnly};
     StationLink::Timing timing;
     timing.keepAliveMs = m_config.keepAliveMs;
     timing.timeoutMs = m_config.linkTimeoutMs;
@@ -181,11 +193,13 @@ StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const Sta
         if (it == m_links.end() || !it->second.up)
             return;
         // Chat lines come as "CALL>text"; the window names the station itself.
-        QString line = FarText::clean(text).trimmed();
-        const QString prefix = it->second.callsign + QLatin1Char('>');
-        if (line.startsWith(prefix, Qt::CaseInsensitive))
-            line = line.mid(prefix.size()).trimmed();
-        Q_EMIT chatReceived(it->second.callsign, line);
+        const QString whole = FarText::clean(text).trimmed();
+        const QString callsign = it->second.callsign;
+        const QString prefix = callsign + QLatin1Char('>');
+        const QString line =
+            whole.startsWith(prefix, Qt::CaseInsensitive) ? whole.mid(prefix.size()).trimmed() : whole;
+        Q_EMIT chatReceived(callsign, line);
+        relayChat(key, whole);
     });
     connect(station_link, &StationLink::infoReceived, this,
             [this, key](const QByteArray &text) { farText(key, "info", text); });
@@ -236,9 +250,16 @@ void StationLinks::linkStateChanged(quint32 key, StationLink *station_link, Stat
         }
         Q_EMIT logLine(QStringLiteral("linked with %1 (sound in %2)")
                            .arg(link.callsign, speex ? QStringLiteral("Speex") : QStringLiteral("GSM")));
+        // The new station hears the information with itself in the list: with every link
+        // when the list goes out now, else on its own.
+        if (!m_info.setLinks(links()))
+            station_link->sendInfo(m_info.text());
         Q_EMIT linksChanged(links());
+        Q_EMIT linkUp(link.callsign, link.id);
     } else if (state == StationLink::State::Ended) {
         const bool wasUp = link.up;
+        const StationLink::End end = station_link->end();
+        const bool relink = end == StationLink::End::FarBye && !wasUp && relinkLater(key, link);
         if (m_audio != nullptr && link.audio)
             m_audio->removeLink(link.audio.get());
         link.audio.reset();
@@ -250,13 +271,21 @@ void StationLinks::linkStateChanged(quint32 key, StationLink *station_link, Stat
             Q_EMIT logLine(QStringLiteral("link with %1 timed out").arg(link.callsign));
             break;
         case StationLink::End::FarBye:
-            Q_EMIT logLine(wasUp ? QStringLiteral("link with %1 ended by the far station").arg(link.callsign)
-                                 : QStringLiteral("%1 refused the link").arg(link.callsign));
+            if (!relink)
+                Q_EMIT logLine(
+                    wasUp ? QStringLiteral("link with %1 ended by the far station").arg(link.callsign)
+                          : QStringLiteral("%1 refused the link").arg(link.callsign));
             break;
         default:
             Q_EMIT logLine(QStringLiteral("link with %1 ended").arg(link.callsign));
             break;
         }
+        if (wasUp) {
+            m_recentDrops.dropped(key);
+            m_info.setLinks(links());
+        }
+        const QString callsign = link.callsign;
+        const int id = link.id;
         // The link is still inside its own code: it goes once that returns.
         station_link->disconnect(this);
         link.link.release()->deleteLater();
@@ -264,6 +293,85 @@ void StationLinks::linkStateChanged(quint32 key, StationLink *station_link, Stat
         linkCountChanged();
         if (wasUp)
             Q_EMIT linksChanged(links());
+        if (!relink)
+            Q_EMIT linkEnded(callsign, id, end == StationLink::End::HungUp, wasUp);
+    }
+}
+
+bool StationLinks::relinkLater(quint32 key, const Link &link)
+{
+    if (link.secondTry || !link.calledAt.isValid())
+        return false;
+    const int delayMs = m_recentDrops.retryDelayMs(key, link.calledAt.elapsed());
+    if (delayMs < 0)
+        return false;
+    const QString callsign = link.callsign.toUpper();
+    m_relinks.insert(callsign);
+    Q_EMIT logLine(
+        QStringLiteral("%1 refused the link right after the last one ended; calling once more in %2 s")
+            .arg(link.callsign)
+            .arg(delayMs / 1000.0, 0, 'f', 1));
+    QTimer::singleShot(delayMs, this, [this, callsign] {
+        if (!m_relinks.remove(callsign))
+            return;  // dropped by the operator meanwhile
+        const StationEntry *station = m_list.findCallsign(callsign);
+        if (station == nullptr || findLink(callsign) != nullptr || linkCount() >= m_config.maxLinks
+            || m_links.contains(station->address.toIPv4Address())) {
+            Q_EMIT linkEnded(callsign, station != nullptr ? station->id : 0, false, false);
+            return;
+        }
+        startLink(*station).secondTry = true;
+    });
+    return true;
+}
+
+void StationLinks::relayChat(quint32 from, const QString &line)
+{
+    const auto sender = m_links.find(from);
+    if (sender == m_links.end() || !sender->second.up || line.isEmpty())
+        return;
+    QList<StationLink *> others;
+    for (auto &[address, link] : m_links)
+        if (link.up && address != from)
+            others << link.link.get();
+    if (others.isEmpty())
+        return;
+    const ChatRelay::Line relayed = ChatRelay::attributed(sender->second.callsign, line);
+    switch (m_chat.takeReceived(relayed)) {
+    case ChatRelay::Verdict::Seen:
+        return;  // it came round again
+    case ChatRelay::Verdict::TooFast:
+        if (m_relayLog.take())
+            Q_EMIT logLine(QStringLiteral("chat from %1 not passed on: more than %2 lines a second go out")
+                               .arg(sender->second.callsign)
+                               .arg(ChatRelay::LinesPerSecond));
+        return;
+    case ChatRelay::Verdict::Relay:
+        break;
+    }
+    const QByteArray writer = relayed.from.toLatin1(), text = relayed.text.toLatin1();
+    for (StationLink *link : others)
+        link->relayChat(writer, text);
+}
+
+void StationLinks::sendInfoToAll(const QByteArray &text)
+{
+    for (auto &[address, link] : m_links)
+        if (link.up)
+            link.link->sendInfo(text);
+}
+
+void StationLinks::dropIdleLinks()
+{
+    QList<QPair<QString, StationLink *>> idle;
+    for (const auto &[address, link] : m_links)
+        if (link.up && link.link->quietMs() >= m_config.idleTimeoutMs)
+            idle.append({link.callsign, link.link.get()});
+    for (const auto &[callsign, link] : idle) {
+        Q_EMIT logLine(QStringLiteral("dropping %1: no sound either way for %2 min ([Links] IdleTimeoutMin)")
+                           .arg(callsign)
+                           .arg(m_config.idleTimeoutMs / 60000.0, 0, 'g', 3));
+        link->hangUp();  // reports the end through linkStateChanged
     }
 }
 
@@ -286,6 +394,8 @@ bool StationLinks::isConnected(const QString &call) const
 void StationLinks::disconnect(const QString &call)
 {
     m_waitingCalls.remove(call.trimmed().toUpper());
+    if (const StationEntry *station = m_list.find(call))
+        m_relinks.remove(station->callsign.toUpper());
     if (Link *link = findLink(call))
         link->link->hangUp();  // reports the end through linkStateChanged
 }
@@ -293,6 +403,7 @@ void StationLinks::disconnect(const QString &call)
 void StationLinks::disconnectAll()
 {
     m_waitingCalls.clear();
+    m_relinks.clear();
     QList<StationLink *> all;
     for (const auto &[address, link] : m_links)
         all << link.link.get();
@@ -471,6 +582,13 @@ void StationLinks::otherStationHeard(quint32 key, const QByteArray &callsign)
 
 void StationLinks::linkCountChanged()
 {
+    // Idle links are looked for only while there are links: no wake-ups otherwise.
+    if (m_config.idleTimeoutMs > 0 && (linkCount() > 0) != m_idleCheck.isActive()) {
+        if (linkCount() > 0)
+            m_idleCheck.start();
+        else
+            m_idleCheck.stop();
+    }
     const bool busy = linkCount() >= m_config.maxLinks;
     if (busy == m_busy)
         return;

@@ -5,9 +5,12 @@
 // link is dropped and counted.
 #pragma once
 
+#include "node/ChatRelay.h"
 #include "node/DropCount.h"
+#include "node/InfoList.h"
 #include "node/NodeConfig.h"
 #include "node/RateLimit.h"
+#include "node/RecentDrops.h"
 #include "node/RefusalMemory.h"
 #include "node/SharedEncoding.h"
 #include "node/StationList.h"
@@ -19,6 +22,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <map>
 #include <memory>
@@ -55,6 +59,9 @@ public:
     QList<QHostAddress> linkAddresses() const;
     // Sends a line of chat to every link that is up; how many it went to.
     int sendChat(const QString &text);
+    // Whether the operator's line of chat may go out now: it shares the outgoing chat rate
+    // with the lines passed on between linked stations.
+    bool takeChatTurn(const QString &text) { return m_chat.takeOwn(m_config.callsign, text); }
 
     // A fresh station list: links waiting for it start, callers waiting for it are
     // taken or refused.
@@ -81,6 +88,11 @@ Q_SIGNALS:
     // ...or for a link asked for to a station the list in hand lacks.
     void lookupWanted();
     void logLine(const QString &line);
+    // A link came up, whichever end started it.
+    void linkUp(const QString &callsign, int id);
+    // A link ended or a call failed; byThisNode: this node dropped it (the operator, the
+    // idle time-out, quitting), not the far station nor the network.
+    void linkEnded(const QString &callsign, int id, bool byThisNode, bool wasUp);
 
 private:
     struct Link
@@ -91,6 +103,8 @@ private:
         int id = 0;
         bool up = false;
         QElapsedTimer toldOthers;  // when a second station at the address was last told
+        QElapsedTimer calledAt;    // when this node called; invalid for a link that called in
+        bool secondTry = false;    // the one more call after a refusal right after a drop
     };
     // A caller, while the node waits for a fresh list to decide.
     struct Caller
@@ -110,12 +124,17 @@ private:
 
     Link *findLink(const QString &call);
     const Link *findLink(const QString &call) const;
-    void startLink(const StationEntry &station);
+    Link &startLink(const StationEntry &station);
     Link &addLink(const QHostAddress &address, const StationEntry &station);
     void linkStateChanged(quint32 address, StationLink *link, StationLink::State state);
     void farText(quint32 address, const char *kind, const QByteArray &text);
     void otherStationHeard(quint32 address, const QByteArray &callsign);
     void linkCountChanged();
+    void relayChat(quint32 from, const QString &line);
+    void sendInfoToAll(const QByteArray &text);
+    void dropIdleLinks();
+    // A call refused right after a drop: the station is called once more after the hold.
+    bool relinkLater(quint32 address, const Link &link);
     int linkCount() const { return int(m_links.size()); }
 
     const NodeConfig &m_config;
@@ -131,5 +150,11 @@ private:
     QElapsedTimer m_lastCallerFetch;
     DropCount m_drops;
     RateLimit m_chatLog{1.0, 10};  // received chat logged: 10 lines per 10 s
+    RateLimit m_relayLog{0.1, 1};  // chat not passed on for the rate: logged once in 10 s
     bool m_busy = false;
+    ChatRelay m_chat;
+    InfoList m_info;
+    RecentDrops m_recentDrops;
+    QSet<QString> m_relinks;  // callsigns (upper case) waiting for their one more call
+    QTimer m_idleCheck;
 };

@@ -156,9 +156,9 @@ void tst_node_interop::linkCarriesSoundAndText()
                                                      nodeGsmOnly ? QString() : QStringLiteral("SPEEX"))),
                  qPrintable(reference.lines().join(QLatin1Char('\n'))));
 
-    // Station information as each end sends it on linking.
+    // Station information as each end sends it on linking (the node's lists who is linked).
     QCOMPARE(reference.waitFor(QStringLiteral("info %1").arg(NodeCall), LinkMs),
-             QStringLiteral("info %1 A\\nNewington, CT").arg(NodeCall));
+             QStringLiteral("info %1 A\\nNewington, CT\\n%2").arg(NodeCall, RefCall));
     QVERIFY(node.node.waitForOutput(QStringLiteral("info from %1: Reference station").arg(RefCall), LinkMs));
 
     // The node's microphone, while it transmits, heard at the reference.

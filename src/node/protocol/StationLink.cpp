@@ -110,8 +110,9 @@ void StationLink::sdesReceived(const ControlPacket &packet)
     m_farOffersSpeex = packet.priv.contains("SPEEX");
     m_timeout.start();
     if (m_state != State::Up) {
+        m_lastSound.start();
         setState(State::Up);
-        if (m_state == State::Up)
+        if (m_state == State::Up && !m_local.info.isEmpty())
             sendInfo(m_local.info);
     }
 }
@@ -163,6 +164,7 @@ void StationLink::voiceHeard(const AudioPacket &packet)
     const int left = wasTalking ? int(m_talkingUntil.remainingTime()) : 0;
     const int until = std::clamp(left + PacketMs, PacketMs + TalkingSlackMs, TalkingMostMs);
     m_talkingUntil.setRemainingTime(until);
+    m_lastSound.start();
     m_talking.start(until);
     if (!wasTalking)
         Q_EMIT talkingChanged(true);
@@ -181,6 +183,11 @@ bool StationLink::sendChat(const QByteArray &text)
     return m_state == State::Up && m_transport.sendAudio(m_far, AudioPacket::chat(m_local.callsign, text));
 }
 
+bool StationLink::relayChat(const QByteArray &writer, const QByteArray &text)
+{
+    return m_state == State::Up && m_transport.sendAudio(m_far, AudioPacket::chat(writer, text));
+}
+
 bool StationLink::sendVoice(const qint16 *samples)
 {
     if (m_state != State::Up)
@@ -193,8 +200,10 @@ bool StationLink::sendVoice(const qint16 *samples)
 
 bool StationLink::sendEncodedVoice(quint8 payloadType, const QByteArray &payload)
 {
-    return m_state == State::Up
-           && m_transport.sendAudio(m_far, AudioPacket::voice(payloadType, m_sequence++, payload));
+    if (m_state != State::Up)
+        return false;
+    m_lastSound.start();
+    return m_transport.sendAudio(m_far, AudioPacket::voice(payloadType, m_sequence++, payload));
 }
 
 void StationLink::finish(End end)

@@ -21,6 +21,7 @@
 
 #include <QByteArray>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QTimer>
@@ -41,7 +42,7 @@ public:
     {
         QByteArray callsign;
         QByteArray name;
-        QByteArray info;       // station information sent once the link is up
+        QByteArray info;       // station information sent once the link is up, unless empty
         bool gsmOnly = false;  // offer and send GSM only
     };
     // The protocol's intervals (EchoLink's are 10 s, 5 tries, 50 s); shorter in tests.
@@ -61,6 +62,8 @@ public:
     State state() const { return m_state; }
     End end() const { return m_end; }
     bool isUp() const { return m_state == State::Up; }
+    // How long no sound went either way on a link that is up (since it came up, at most).
+    qint64 quietMs() const { return m_lastSound.elapsed(); }
     // The callsign the far station gave in its first SDES; empty until then.
     QByteArray farCallsign() const { return m_farCallsign; }
     // The codec sound goes out in: PayloadGsm or PayloadSpeex.
@@ -79,6 +82,8 @@ public:
     // Information or chat to the far station, while the link is up; false otherwise.
     bool sendInfo(const QByteArray &text);
     bool sendChat(const QByteArray &text);
+    // A line another station wrote, passed on under its callsign.
+    bool relayChat(const QByteArray &writer, const QByteArray &text);
     // One packet of sound (VoiceCodec::PacketSamples at 8 kHz), while the link is up.
     bool sendVoice(const qint16 *samples);
     // One packet already encoded in that codec (shared with other links that send the same
@@ -124,6 +129,7 @@ private:
     QTimer m_timeout;
     QTimer m_talking;
     QDeadlineTimer m_talkingUntil;
+    QElapsedTimer m_lastSound;  // restarted by sound either way
     quint16 m_sequence = 0;
     std::unique_ptr<VoiceCodec> m_encoder;
     std::unique_ptr<VoiceCodec> m_gsmDecoder;
