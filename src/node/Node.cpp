@@ -3,13 +3,13 @@
 #include "automation/AutomationContract.h"
 #include "node/FarText.h"
 #include "node/NodeBus.h"
+#include "node/NodeLog.h"
 
 #include "node/protocol/UdpTransport.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include <cstdio>
 #include <utility>
 
 Node::Node(NodeConfig config, QObject *parent) : QObject(parent), m_config(std::move(config))
@@ -29,7 +29,7 @@ Node::~Node()
 
 void Node::log(const QString &line)
 {
-    std::fprintf(stderr, "echolink-node: %s\n", qPrintable(line));
+    NodeLog::write(line);
 }
 
 void Node::startAudio(bool noAudio, const QString &configPath)
@@ -130,6 +130,7 @@ QString Node::startNetworking(const QString &configPath)
 
     m_links = std::make_unique<StationLinks>(m_config, *m_transport);
     m_links->setAudio(&m_audio);
+    m_links->setLinksLog(&m_linksLog);
     m_directory = std::make_unique<DirectoryLogon>(m_config);
     m_fetcher = std::make_unique<StationListFetcher>(m_config.directoryServers, m_config.bindAddress,
                                                      m_config.directoryTimeoutMs);

@@ -5,6 +5,7 @@
 
 #include "automation/ContractServer.h"
 #include "node/DirectoryLogon.h"
+#include "node/LinksLog.h"
 #include "node/NodeConfig.h"
 #include "node/RateLimit.h"
 #include "node/StationLinks.h"
@@ -72,6 +73,7 @@ public:
     // Logs off (bounded), drops the links, raises Closing and ends the event loop.
     void quit();
 
+    // A line of the node's log (NodeLog): time-stamped, or prefixed for the journal.
     static void log(const QString &line);
 
 Q_SIGNALS:
@@ -93,6 +95,7 @@ private:
     QString m_offlineReason;
     QString m_noInputReason;
     StationAudio m_audio;  // outlives the links, which leave it as they go
+    LinksLog m_linksLog;   // outlives the links, which are recorded as they end
     QTimer m_transmitLimit;
     RateLimit m_chatRate{ChatLinesPerSecond, ChatBurst};
     std::unique_ptr<UdpTransport> m_transport;  // outlives the links, which send through it

@@ -13,6 +13,7 @@
 #include "node/StationList.h"
 #include "node/protocol/StationLink.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
@@ -24,6 +25,7 @@
 #include <memory>
 
 class LinkAudio;
+class LinksLog;
 class StationAudio;
 class Transport;
 
@@ -63,6 +65,8 @@ public:
 
     // Where the links' audio goes while they are up; null: nowhere.
     void setAudio(StationAudio *audio) { m_audio = audio; }
+    // Where each link that was up is recorded as it ends; null: nowhere.
+    void setLinksLog(const LinksLog *log) { m_linksLog = log; }
     // Datagrams dropped so far.
     const DropCount &drops() const { return m_drops; }
 
@@ -88,6 +92,8 @@ private:
         QString callsign;
         int id = 0;
         bool up = false;
+        bool incoming = false;  // the far station called
+        QDateTime upSince;
         QElapsedTimer toldOthers;  // when a second station at the address was last told
     };
     // A caller, while the node waits for a fresh list to decide.
@@ -114,11 +120,13 @@ private:
     void farText(quint32 address, const char *kind, const QByteArray &text);
     void otherStationHeard(quint32 address, const QByteArray &callsign);
     void linkCountChanged();
+    void recordEnded(const Link &link);
     int linkCount() const { return int(m_links.size()); }
 
     const NodeConfig &m_config;
     Transport &m_transport;
     StationAudio *m_audio = nullptr;
+    const LinksLog *m_linksLog = nullptr;
     SharedEncoding m_encoding;  // outlives the links' audio
     StationList m_list;
     bool m_haveList = false;
