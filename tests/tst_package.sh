@@ -129,8 +129,8 @@ grep -qx fonts-arkpandora <<<"$(field Recommends | tr ',' '\n' | awk '{print $1}
 expected="./usr/bin/dialboard
 ./usr/bin/echolink-node
 ./usr/bin/echolink-sim
-./usr/lib/$ARCH/echolink-node/echolink-node-window.so
 ./usr/lib/systemd/user/echolink-node.service
+./usr/lib/$ARCH/echolink-node/echolink-node-window.so
 ./usr/share/applications/$APP_ID.desktop
 ./usr/share/applications/$NODE_APP_ID.desktop
 ./usr/share/doc/dialboard/changelog.Debian.gz
