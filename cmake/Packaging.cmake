@@ -23,6 +23,9 @@ install(FILES ${DIALBOARD_PACKAGING_DIR}/${DIALBOARD_NODE_APP_ID}.desktop
 install(FILES ${DIALBOARD_PACKAGING_DIR}/icons/echolink-node.svg
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps
         RENAME ${DIALBOARD_NODE_APP_ID}.svg)
+# echolink-node as a systemd user service, for a station that runs on its own. User units
+# live under lib/systemd/user whatever the multiarch library folder.
+install(FILES ${DIALBOARD_PACKAGING_DIR}/echolink-node.service DESTINATION lib/systemd/user)
 
 # D-Bus activation: a call for EchoLink's bus name on a session bus where no one owns it
 # starts echolink-node, with its window (the panel does so at start-up). No systemd unit is

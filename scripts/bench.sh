@@ -167,6 +167,7 @@ row "echolink-node: resident memory, headless, 5 links" node.rss_5_links_mib MiB
 row "echolink-node: idle wake-ups, 1 link, all threads" node.idle_wakeups_per_s "/s" "SvxLink's EchoLink node: 4 /s" - "max 10"
 row "echolink-node: idle CPU, 1 link" node.idle_cpu_percent "%" "-" - "max 0.5"
 row "echolink-node: resident memory, --no-window --no-audio, 1 idle link" node.rss_1_link_mib MiB "bare program owning the bus name and the two UDP ports" node.bare_rss_mib "over 2.5"
+row "echolink-node: resident memory beyond the bare program, headless" node.rss_over_bare_mib MiB "-" - "max 2.5"
 row "echolink-node: idle wake-ups, --no-window --no-audio, 1 link, all threads" node.idle_wakeups_per_s "/s" "bare program, all threads" node.bare_idle_wakeups_per_s "max 0.5"
 row "echolink-node: idle CPU, --no-window --no-audio, 1 link" node.idle_cpu_percent "%" "bare program" node.bare_idle_cpu_percent "max 0.2"
 row "echolink-node: CPU during 20,000 calls from 100 unknown addresses in 4 s, 1 link" node.burst_cpu_percent "%" "-" - "-"

@@ -10,6 +10,9 @@ set -euo pipefail
 readonly APP_ID=org.dialboard.Dialboard
 readonly NODE_APP_ID=org.dialboard.EchoLinkNode
 readonly SIM=org.dialboard.EchoLink
+# The multiarch library folder, home of the node's window plugin.
+ARCH=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)
+readonly ARCH
 
 fail() {
   echo "FAIL: $*" >&2
@@ -69,6 +72,23 @@ run_installed() {
   wait $panel || fail "the panel exited with status $? after Closing"
   ended_within 50 $sim || fail "the stand-in did not quit after Closing"
   echo "panel closed with the stand-in"
+
+  # The unpacked node, asked for its window, loads the unpacked window plugin.
+  local node
+  "$root/usr/bin/echolink-node" --no-audio >"$work/node.log" 2>&1 &
+  node=$!
+  trap 'kill $node 2>/dev/null' EXIT
+  for ((i = 0; i < 100; ++i)); do
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
+      string:$SIM 2>/dev/null | grep -q 'boolean true' && break
+    sleep 0.1
+  done
+  grep -q "$root/usr/lib/$ARCH/echolink-node/echolink-node-window.so" "/proc/$node/maps" \
+    || { cat "$work/node.log"; fail "the unpacked node did not load the unpacked window plugin"; }
+  ! grep -q 'running headless' "$work/node.log" || { cat "$work/node.log"; fail "the unpacked node ran headless"; }
+  kill -TERM $node
+  ended_within 50 $node || fail "the unpacked node did not end on SIGTERM"
+  echo "unpacked node shows its window from the unpacked plugin"
   trap - EXIT
 }
 
@@ -109,6 +129,8 @@ grep -qx fonts-arkpandora <<<"$(field Recommends | tr ',' '\n' | awk '{print $1}
 expected="./usr/bin/dialboard
 ./usr/bin/echolink-node
 ./usr/bin/echolink-sim
+./usr/lib/systemd/user/echolink-node.service
+./usr/lib/$ARCH/echolink-node/echolink-node-window.so
 ./usr/share/applications/$APP_ID.desktop
 ./usr/share/applications/$NODE_APP_ID.desktop
 ./usr/share/dbus-1/services/$SIM.service
@@ -158,6 +180,14 @@ done
 grep -qx libgsm1 <<<"$depends_names" || fail "Depends lacks the GSM codec"
 grep -q '^libspeex1' <<<"$depends_names" || fail "Depends lacks the Speex codec"
 grep -qx libasyncaudio1.6 <<<"$depends_names" || fail "Depends lacks the audio library"
+# The node's window is its plugin's: the executable needs neither Qt Widgets nor Gui, and
+# the unpacked node finds the unpacked plugin.
+needed=$(readelf -d "$root/usr/bin/echolink-node" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
+! grep -qE '^libQt6(Widgets|Gui)' <<<"$needed" || fail "echolink-node links Qt Widgets or Gui: $needed"
+readelf -d "$root/usr/lib/$ARCH/echolink-node/echolink-node-window.so" | grep -q 'libQt6Widgets' \
+  || fail "the window plugin does not link Qt Widgets"
+grep -q '^ExecStart=/usr/bin/echolink-node --no-window$' "$root/usr/lib/systemd/user/echolink-node.service" \
+  || fail "the user unit does not start the installed node without a window"
 
 # The node's menu entry: valid, starting the installed node with its own installed icon.
 node_desktop=$share/applications/$NODE_APP_ID.desktop

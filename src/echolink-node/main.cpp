@@ -1,29 +1,33 @@
 // echolink-node: an EchoLink station on the EchoLink network that serves the automation
-// contract on the session bus, so the panel links real stations.
+// contract on the session bus, so the panel links real stations. Its window comes from a
+// plugin loaded only when a window is wanted and can be shown, so that a node without one
+// never loads Qt Widgets or Gui.
 #include "node/AsyncQtApplication.h"
+#include "node/DisplayEnvironment.h"
 #include "node/Node.h"
 #include "node/NodeBus.h"
 #include "node/NodeConfig.h"
+#include "node/NodeLog.h"
 #include "node/UnixSignals.h"
-#include "node/window/NodeWindow.h"
+#include "node/WindowPlugin.h"
+#include "node/WindowPluginLoader.h"
 
-#include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusError>
 
 #include <cstdio>
 #include <memory>
-#include <optional>
 
 namespace {
 
 constexpr int UsageError = 2;
 
-int fail(const QString &message, int status = 1)
+int usageError(const QString &message)
 {
     std::fprintf(stderr, "echolink-node: %s\n", qPrintable(message));
-    return status;
+    return UsageError;
 }
 
 QStringList argumentsOf(int argc, char *argv[])
@@ -57,26 +61,48 @@ int main(int argc, char *argv[])
         QStringLiteral("Run without a window (a desktop service): the bus and the links only."));
     parser.addOption(noWindowOption);
     if (!parser.parse(argumentsOf(argc, argv)))
-        return fail(parser.errorText(), UsageError);
+        return usageError(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
-        return fail(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()),
-                    UsageError);
+        return usageError(
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
 
     UnixSignals signals;
     if (!signals.install())
-        return fail(QStringLiteral("cannot watch SIGTERM and SIGINT"));
-    // --help and --version print and exit: they need no display.
-    const bool windowed =
-        !parser.isSet(noWindowOption) && !parser.isSet(helpOption) && !parser.isSet(versionOption);
-    std::unique_ptr<QCoreApplication> app;
-    if (windowed)
-        app = std::make_unique<QApplication>(argc, argv);
-    else
-        app = std::make_unique<QCoreApplication>(argc, argv);
+        return usageError(QStringLiteral("cannot watch SIGTERM and SIGINT"));
+
+    // The window, and with it the kind of application object, is settled before anything
+    // else: --help, --help-all and --version print and exit, and need no display.
+    const bool informational =
+        parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all")) || parser.isSet(versionOption);
+    const DisplayEnvironment display;
+    QString headless;  // why a window was wanted and none is shown
+    WindowPluginLoader loader;
+    WindowPlugin *window = nullptr;
+    if (!parser.isSet(noWindowOption) && !informational) {
+        if (!display.hasDisplay())
+            headless = display.noDisplayReason();
+        else if ((window = loader.load()) == nullptr)
+            headless = QStringLiteral("no window: %1").arg(loader.error());
+    }
+    const std::unique_ptr<QCoreApplication> app = window != nullptr
+                                                      ? window->makeApplication(argc, argv)
+                                                      : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("echolink-node"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ECHOLINK_NODE_VERSION));
-    if (parser.isSet(helpOption) || parser.isSet(versionOption))
+    if (informational)
         parser.process(*app);  // prints the text asked for and exits
+    if (!headless.isEmpty())
+        NodeLog::write(headless + QStringLiteral("; running headless"), NodeLog::Priority::Warning);
+
+    // An error that ends the node before its window shows goes to standard error, and to
+    // a message box as well when nobody reads standard error.
+    const auto fail = [&](const QString &message) {
+        NodeLog::write(message, NodeLog::Priority::Error);
+        if (window != nullptr && display.startedFromDesktop())
+            window->showError(message);
+        return 1;
+    };
+
     // The audio library's core runs on this loop; it outlives every audio object.
     AsyncQtApplication asyncCore;
 
@@ -110,14 +136,12 @@ int main(int argc, char *argv[])
         if (!error.isEmpty())
             return fail(error);
     }
-    std::optional<NodeWindow> window;
-    if (windowed) {
-        // The window's "Close EchoLink" ends the node, which ends the program.
-        QApplication::setQuitOnLastWindowClosed(false);
-        window.emplace(node);
-        window->show();
-    }
+    if (window != nullptr)
+        window->showWindow(node);
     QObject::connect(&signals, &UnixSignals::quitRequested, &node, &Node::quit);
     signals.watch();
-    return app->exec();
+    const int status = app->exec();
+    if (window != nullptr)
+        window->closeWindow();  // it shows the node, which goes next
+    return status;
 }

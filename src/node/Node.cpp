@@ -3,6 +3,7 @@
 #include "automation/AutomationContract.h"
 #include "node/FarText.h"
 #include "node/NodeBus.h"
+#include "node/NodeLog.h"
 #include "node/protocol/ControlPacket.h"
 
 #include "node/protocol/ProxyTransport.h"
@@ -13,7 +14,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include <cstdio>
 #include <utility>
 
 Node::Node(NodeConfig config, QObject *parent) : QObject(parent), m_config(std::move(config))
@@ -36,7 +36,7 @@ Node::~Node()
 
 void Node::log(const QString &line)
 {
-    std::fprintf(stderr, "echolink-node: %s\n", qPrintable(line));
+    NodeLog::write(line);
 }
 
 void Node::startAudio(bool noAudio, const QString &configPath)
@@ -147,6 +147,7 @@ QString Node::startNetworking(const QString &configPath)
 
     m_links = std::make_unique<StationLinks>(m_config, *m_transport);
     m_links->setAudio(&m_audio);
+    m_links->setLinksLog(&m_linksLog);
     m_directory = std::make_unique<DirectoryLogon>(m_config, *m_route);
     m_fetcher = std::make_unique<StationListFetcher>(m_config.directoryServers, *m_route,
                                                      m_config.directoryTimeoutMs);

@@ -6,6 +6,7 @@
 #include "automation/ContractServer.h"
 #include "node/AutoConnect.h"
 #include "node/DirectoryLogon.h"
+#include "node/LinksLog.h"
 #include "node/NodeConfig.h"
 #include "node/StationLinks.h"
 #include "node/StationListFetcher.h"
@@ -80,6 +81,7 @@ public:
     // Logs off (bounded), drops the links, raises Closing and ends the event loop.
     void quit();
 
+    // A line of the node's log (NodeLog): time-stamped, or prefixed for the journal.
     static void log(const QString &line);
 
 Q_SIGNALS:
@@ -103,6 +105,7 @@ private:
     QString m_offlineReason;
     QString m_noInputReason;
     StationAudio m_audio;  // outlives the links, which leave it as they go
+    LinksLog m_linksLog;   // outlives the links, which are recorded as they end
     QTimer m_transmitLimit;
     // Destroyed in the reverse order: what sends through the proxy goes before it.
     std::unique_ptr<ProxyClient> m_proxy;

@@ -3,6 +3,7 @@
 #include "automation/AutomationContract.h"
 #include "node/FarText.h"
 #include "node/LinkAudio.h"
+#include "node/LinksLog.h"
 #include "node/audio/StationAudio.h"
 #include "node/protocol/Transport.h"
 
@@ -53,6 +54,8 @@ StationLinks::~StationLinks()
     // Links still up say goodbye as they go, and report that to nobody: the map they
     // would report to is being taken down.
     for (auto &[address, link] : m_links) {
+        if (link.up)
+            recordEnded(link);
         if (m_audio != nullptr && link.audio)
             m_audio->removeLink(link.audio.get());
         link.audio.reset();
@@ -243,6 +246,7 @@ void StationLinks::linkStateChanged(quint32 key, StationLink *station_link, Stat
     Link &link = it->second;
     if (state == StationLink::State::Up) {
         link.up = true;
+        link.upSince = QDateTime::currentDateTimeUtc();
         const bool speex = station_link->sendingPayloadType() == PayloadSpeex;
         if (m_audio != nullptr) {
             link.audio = std::make_unique<LinkAudio>(*station_link, &m_encoding);
@@ -283,6 +287,7 @@ void StationLinks::linkStateChanged(quint32 key, StationLink *station_link, Stat
         if (wasUp) {
             m_recentDrops.dropped(key);
             m_info.setLinks(links());
+            recordEnded(link);
         }
         const QString callsign = link.callsign;
         const int id = link.id;
@@ -516,6 +521,7 @@ void StationLinks::takeCaller(const QHostAddress &address, const Caller &caller)
         return;
     }
     Link &link = addLink(address, *station);
+    link.incoming = true;
     Q_EMIT logLine(QStringLiteral("%1 calls in from %2").arg(call, address.toString()));
     link.link->accept(caller.opening, caller.port);
 }
@@ -578,6 +584,17 @@ void StationLinks::otherStationHeard(quint32 key, const QByteArray &callsign)
                                        "keeps one link per address")
                             .arg(m_config.callsign, link.callsign)
                             .toLatin1());
+}
+
+void StationLinks::recordEnded(const Link &link)
+{
+    if (m_linksLog == nullptr)
+        return;
+    const QString error =
+        m_linksLog->record(link.callsign, link.incoming ? LinksLog::Direction::In : LinksLog::Direction::Out,
+                           link.upSince, QDateTime::currentDateTimeUtc());
+    if (!error.isEmpty())
+        Q_EMIT logLine(QStringLiteral("links.log: %1").arg(error));
 }
 
 void StationLinks::linkCountChanged()

@@ -16,6 +16,7 @@
 #include "node/StationList.h"
 #include "node/protocol/StationLink.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
@@ -28,6 +29,7 @@
 #include <memory>
 
 class LinkAudio;
+class LinksLog;
 class StationAudio;
 class Transport;
 
@@ -72,6 +74,8 @@ public:
 
     // Where the links' audio goes while they are up; null: nowhere.
     void setAudio(StationAudio *audio) { m_audio = audio; }
+    // Where each link that was up is recorded as it ends; null: nowhere.
+    void setLinksLog(const LinksLog *log) { m_linksLog = log; }
     // Datagrams dropped so far.
     const DropCount &drops() const { return m_drops; }
 
@@ -102,6 +106,8 @@ private:
         QString callsign;
         int id = 0;
         bool up = false;
+        bool incoming = false;  // the far station called
+        QDateTime upSince;
         QElapsedTimer toldOthers;  // when a second station at the address was last told
         QElapsedTimer calledAt;    // when this node called; invalid for a link that called in
         bool secondTry = false;    // the one more call after a refusal right after a drop
@@ -135,11 +141,13 @@ private:
     void dropIdleLinks();
     // A call refused right after a drop: the station is called once more after the hold.
     bool relinkLater(quint32 address, const Link &link);
+    void recordEnded(const Link &link);
     int linkCount() const { return int(m_links.size()); }
 
     const NodeConfig &m_config;
     Transport &m_transport;
     StationAudio *m_audio = nullptr;
+    const LinksLog *m_linksLog = nullptr;
     SharedEncoding m_encoding;  // outlives the links' audio
     StationList m_list;
     bool m_haveList = false;

@@ -70,8 +70,15 @@ bool NodeProcess::start(const QStringList &arguments, bool waitForName)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus.address());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path());
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), stateHome());
+    for (auto it = m_environment.cbegin(); it != m_environment.cend(); ++it) {
+        if (it.value().isNull())
+            environment.remove(it.key());
+        else
+            environment.insert(it.key(), it.value());
+    }
     m_process.setProcessEnvironment(environment);
-    m_process.start(QStringLiteral(ECHOLINK_NODE_PATH),
+    m_process.start(m_program,
                     m_windowed ? arguments : QStringList{QStringLiteral("--no-window")} + arguments);
     if (!m_process.waitForStarted(5000))
         return false;

@@ -29,8 +29,16 @@ public:
     QString configPath() const;
     QString configHome() const { return m_home.path(); }
 
+    // Where the node keeps its state (XDG_STATE_HOME): links.log below it.
+    QString stateHome() const { return m_home.path() + QStringLiteral("/state"); }
+    QString linksLogPath() const { return stateHome() + QStringLiteral("/echolink-node/links.log"); }
+
     // Nodes run headless (--no-window) unless told to show their window.
     void setWindowed(bool windowed) { m_windowed = windowed; }
+    // A variable of the node's environment set (or, with a null value, removed) at start.
+    void setEnvironment(const QString &name, const QString &value) { m_environment[name] = value; }
+    // Another executable than the build's echolink-node.
+    void setProgram(const QString &program) { m_program = program; }
     // Starts the node; with waitForName, waits until it owns the bus name.
     bool start(const QStringList &arguments = {}, bool waitForName = true);
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
@@ -66,4 +74,6 @@ private:
     QProcess m_process;
     QString m_output;
     bool m_windowed = false;
+    QMap<QString, QString> m_environment;
+    QString m_program = QStringLiteral(ECHOLINK_NODE_PATH);
 };

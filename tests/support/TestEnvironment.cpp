@@ -24,6 +24,7 @@ TestEnvironment::TestEnvironment(Display display)
     configDir = pattern;
     setenv("XDG_CONFIG_HOME", pattern, 1);
     setenv("XDG_RUNTIME_DIR", pattern, 1);
+    setenv("XDG_STATE_HOME", pattern, 1);
     if (display == Display::Offscreen || qEnvironmentVariableIsEmpty("DISPLAY"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     else
