@@ -17,6 +17,7 @@ constexpr int MaxWaitingCallers = 40;      // callers waiting for a fresh list, 
 constexpr int RefusalHoldMs = 300;         // a refused caller hears why before the goodbye
 constexpr int ShortRefusalMs = 10000;      // busy or unconfirmed callers are ignored this long
 constexpr int OtherStationTellMs = 60000;  // a second station at a linked address is told once a minute
+constexpr int MaxInfoLines = 40;           // an information text is kept to this many lines
 
 bool isAllDigits(const QString &text)
 {
@@ -127,7 +128,7 @@ StationLinks::Answer StationLinks::connectTo(const QString &call)
     if (station == nullptr) {
         // One fresh list decides; the link starts if the station is in it.
         if (m_waitingCalls.size() < MaxWaitingCalls)
-            m_waitingCalls.insert(wanted.toUpper());
+            m_waitingCalls.insert(wanted.toUpper(), call);
         Q_EMIT lookupWanted();
         if (!m_haveList)
             return refusal(Automation::NoStationListError,
@@ -145,13 +146,15 @@ StationLinks::Answer StationLinks::connectTo(const QString &call)
                        QStringLiteral("%1 shares its address with %2, which is linked; EchoLink "
                                       "keeps one link per address")
                            .arg(station->callsign, existing->second.callsign));
-    startLink(*station);
+    startLink(*station, call);
     return {Outcome::Started, {}, {}};
 }
 
-void StationLinks::startLink(const StationEntry &station)
+void StationLinks::startLink(const StationEntry &station, const QString &call)
 {
     Link &link = addLink(station.address, station);
+    link.call = call;
+    Q_EMIT callStateChanged(call, QLatin1String(Automation::LinkingState));
     Q_EMIT logLine(QStringLiteral("linking with %1 (node %2) at %3")
                        .arg(station.callsign)
                        .arg(station.id)
@@ -164,6 +167,7 @@ StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const Sta
     const quint32 key = address.toIPv4Address();
     Link &link = m_links[key];
     link.callsign = station.callsign;
+    link.call = station.callsign;
     link.id = station.id;
     StationLink::Local local{m_config.callsign.toLatin1(), m_config.name.toLatin1(),
                              m_config.stationInfo().toLatin1(), m_config.gsmOnly};
@@ -215,7 +219,22 @@ void StationLinks::farText(quint32 key, const char *kind, const QByteArray &text
     const auto it = m_links.find(key);
     if (it == m_links.end())
         return;
-    if (qstrcmp(kind, "chat") == 0 && !m_chatLog.take())
+    Link &link = it->second;
+    const bool chat = qstrcmp(kind, "chat") == 0;
+    // What a station says last before a goodbye is often why it refuses.
+    QString said = FarText::clean(text).simplified();
+    const QString prefix = link.callsign + QLatin1Char('>');
+    if (chat && said.startsWith(prefix, Qt::CaseInsensitive))
+        said = said.mid(prefix.size()).trimmed();
+    link.lastText = said;
+    if (!chat) {
+        QStringList lines;
+        for (const QByteArray &line : text.split('\n').mid(0, MaxInfoLines))
+            lines << FarText::clean(line).trimmed();
+        link.info = lines.join(QLatin1Char('\n')).trimmed();
+        Q_EMIT infoReceived(link.callsign, link.info);
+    }
+    if (chat && !m_chatLog.take())
         return;
     Q_EMIT logLine(QStringLiteral("%1 from %2: %3")
                        .arg(QLatin1String(kind), it->second.callsign, FarText::clean(text).simplified()));
@@ -229,6 +248,7 @@ void StationLinks::linkStateChanged(quint32 key, StationLink *station_link, Stat
     Link &link = it->second;
     if (state == StationLink::State::Up) {
         link.up = true;
+        link.upSince.start();
         const bool speex = station_link->sendingPayloadType() == PayloadSpeex;
         if (m_audio != nullptr) {
             link.audio = std::make_unique<LinkAudio>(*station_link, &m_encoding);
@@ -236,6 +256,7 @@ void StationLinks::linkStateChanged(quint32 key, StationLink *station_link, Stat
         }
         Q_EMIT logLine(QStringLiteral("linked with %1 (sound in %2)")
                            .arg(link.callsign, speex ? QStringLiteral("Speex") : QStringLiteral("GSM")));
+        Q_EMIT callStateChanged(link.call, QLatin1String(Automation::LinkedState));
         Q_EMIT linksChanged(links());
     } else if (state == StationLink::State::Ended) {
         const bool wasUp = link.up;
@@ -257,14 +278,41 @@ void StationLinks::linkStateChanged(quint32 key, StationLink *station_link, Stat
             Q_EMIT logLine(QStringLiteral("link with %1 ended").arg(link.callsign));
             break;
         }
+        const QString call = link.call;
+        const QString lastText = link.lastText;
+        // A goodbye before the link is up, or just after, refuses it.
+        const bool soon = !wasUp || link.upSince.elapsed() < RefusedWithinMs;
         // The link is still inside its own code: it goes once that returns.
         station_link->disconnect(this);
+        const StationLink::End end = station_link->end();
         link.link.release()->deleteLater();
         m_links.erase(it);
+        reportEnd(call, lastText, end, soon);
         linkCountChanged();
         if (wasUp)
             Q_EMIT linksChanged(links());
     }
+}
+
+void StationLinks::reportEnd(const QString &call, const QString &lastText, StationLink::End end, bool soon)
+{
+    Q_EMIT callStateChanged(call, QLatin1String(Automation::UnlinkedState));
+    const char *reason = nullptr;
+    switch (end) {
+    case StationLink::End::NoAnswer:
+        reason = Automation::NoAnswerReason;
+        break;
+    case StationLink::End::TimedOut:
+        reason = Automation::DroppedReason;
+        break;
+    case StationLink::End::FarBye:
+        reason = soon ? Automation::RefusedReason : Automation::DroppedReason;
+        break;
+    case StationLink::End::HungUp:
+    case StationLink::End::None:
+        return;  // this station ended it
+    }
+    Q_EMIT linkFailed(call, QLatin1String(reason), lastText);
 }
 
 int StationLinks::sendChat(const QString &text)
@@ -300,6 +348,14 @@ void StationLinks::disconnectAll()
         link->hangUp();
 }
 
+QString StationLinks::infoText(const QString &callsign) const
+{
+    for (const auto &[address, link] : m_links)
+        if (link.callsign.compare(callsign, Qt::CaseInsensitive) == 0)
+            return link.info;
+    return {};
+}
+
 QStringList StationLinks::links() const
 {
     QStringList up;
@@ -316,16 +372,17 @@ void StationLinks::setStationList(const StationList &list)
 {
     m_list = list;
     m_haveList = true;
-    const QSet<QString> calls = std::exchange(m_waitingCalls, {});
+    const QHash<QString, QString> calls = std::exchange(m_waitingCalls, {});
     for (const QString &call : calls) {
         const StationEntry *station = m_list.find(call);
         if (station == nullptr) {
             Q_EMIT logLine(QStringLiteral("no such station: %1").arg(FarText::clean(call.toUtf8())));
+            Q_EMIT linkFailed(call, QLatin1String(Automation::NotFoundReason), {});
             continue;
         }
         if (findLink(call) == nullptr && linkCount() < m_config.maxLinks
             && !m_links.contains(station->address.toIPv4Address()))
-            startLink(*station);
+            startLink(*station, call);
     }
     const QHash<quint32, Caller> callers = std::exchange(m_waitingCallers, {});
     for (auto it = callers.cbegin(); it != callers.cend(); ++it)
@@ -334,8 +391,10 @@ void StationLinks::setStationList(const StationList &list)
 
 void StationLinks::stationListFailed(const QString &reason)
 {
-    for (const QString &call : std::exchange(m_waitingCalls, {}))
+    for (const QString &call : std::exchange(m_waitingCalls, {})) {
         Q_EMIT logLine(QStringLiteral("cannot look up %1: %2").arg(FarText::clean(call.toUtf8()), reason));
+        Q_EMIT linkFailed(call, QLatin1String(Automation::NotFoundReason), reason);
+    }
     const QHash<quint32, Caller> callers = std::exchange(m_waitingCallers, {});
     for (auto it = callers.cbegin(); it != callers.cend(); ++it)
         refuse(QHostAddress(it.key()), it.value().callsign, Refusal::Unconfirmed);
@@ -360,7 +419,7 @@ void StationLinks::callerHeard(const QHostAddress &address, quint16 port, const 
         refuse(address, call, Refusal::Policy);
         return;
     }
-    if (linkCount() >= m_config.maxLinks) {
+    if (m_operatorBusy || linkCount() >= m_config.maxLinks) {
         refuse(address, call, Refusal::Busy);
         return;
     }
@@ -392,7 +451,7 @@ void StationLinks::takeCaller(const QHostAddress &address, const Caller &caller)
         refuse(address, call, Refusal::OtherAddress);
         return;
     }
-    if (m_links.contains(address.toIPv4Address()) || linkCount() >= m_config.maxLinks) {
+    if (m_operatorBusy || m_links.contains(address.toIPv4Address()) || linkCount() >= m_config.maxLinks) {
         refuse(address, call, Refusal::Busy);
         return;
     }
@@ -416,7 +475,8 @@ void StationLinks::refuse(const QHostAddress &address, const QString &call, Refu
         reason = QStringLiteral("the directory lists %1 at another address").arg(call);
         break;
     case Refusal::Busy:
-        reason = QStringLiteral("%1 is busy: all links are in use").arg(m_config.callsign);
+        reason = m_operatorBusy ? QStringLiteral("%1 is busy").arg(m_config.callsign)
+                                : QStringLiteral("%1 is busy: all links are in use").arg(m_config.callsign);
         longMemory = false;
         break;
     case Refusal::Unconfirmed:
@@ -461,9 +521,15 @@ void StationLinks::otherStationHeard(quint32 key, const QByteArray &callsign)
                             .toLatin1());
 }
 
+void StationLinks::setOperatorBusy(bool busy)
+{
+    m_operatorBusy = busy;
+    linkCountChanged();
+}
+
 void StationLinks::linkCountChanged()
 {
-    const bool busy = linkCount() >= m_config.maxLinks;
+    const bool busy = m_operatorBusy || linkCount() >= m_config.maxLinks;
     if (busy == m_busy)
         return;
     m_busy = busy;
