@@ -62,7 +62,10 @@ public:
     // The last information text a linked station sent.
     QString linkInfo(const QString &callsign) const;
     // How long a call waits for an answer before it fails.
-    int noAnswerSeconds() const { return (m_config.keepAliveMs * StationLink::Timing().callTries + 999) / 1000; }
+    int noAnswerSeconds() const
+    {
+        return (m_config.keepAliveMs * StationLink::Timing().callTries + 999) / 1000;
+    }
     // The operator's busy state: listed as busy, callers told so and refused.
     void setBusy(bool busy);
     bool isBusy() const { return m_links && m_links->isOperatorBusy(); }

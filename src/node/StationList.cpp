@@ -66,7 +66,8 @@ StationList::Parse StationList::parse(const QByteArray &text, StationList &list)
         entry.description = (status < 0 ? data : data.left(status)).trimmed();
         // "[ON 12:34]" or "[BUSY 12:34]": the first word is the station's state.
         if (status >= 0)
-            entry.status = data.mid(status + 1).section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty)
+            entry.status = data.mid(status + 1)
+                               .section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty)
                                .remove(QLatin1Char(']'))
                                .toUpper();
         entry.id = fields[2].trimmed().toInt(&ok);
