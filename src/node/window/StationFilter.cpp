@@ -34,16 +34,16 @@ bool StationFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
 
 bool StationFilter::lessThan(const QModelIndex &left, const QModelIndex &right) const
 {
-    const StationEntry &a = m_stations.station(left.row());
-    const StationEntry &b = m_stations.station(right.row());
+    const int a = left.row();
+    const int b = right.row();
     switch (left.column()) {
     case StationTableModel::LocationColumn:
-        return a.description.compare(b.description, Qt::CaseInsensitive) < 0;
+        return m_stations.locationKey(a) < m_stations.locationKey(b);
     case StationTableModel::NodeColumn:
-        return a.id < b.id;
+        return m_stations.station(a).id < m_stations.station(b).id;
     case StationTableModel::StatusColumn:
-        return a.status < b.status;
+        return m_stations.station(a).status < m_stations.station(b).status;
     default:
-        return a.callsign.compare(b.callsign, Qt::CaseInsensitive) < 0;
+        return m_stations.callKey(a) < m_stations.callKey(b);
     }
 }

@@ -45,7 +45,7 @@ void StationTableModel::setStations(const QList<StationEntry> &stations)
                        (entry.callsign + QLatin1Char('\n') + entry.description + QLatin1Char('\n')
                         + QString::number(entry.id))
                            .toLower(),
-                       categoryOf(entry.callsign)});
+                       entry.callsign.toUpper(), entry.description.toUpper(), categoryOf(entry.callsign)});
     endResetModel();
 }
 

@@ -27,6 +27,9 @@ public:
 
     // For the filter, by source row: no variants, no copies.
     const QString &searchText(int row) const { return m_rows[row].search; }
+    // Upper-case call and location, sorted by plain comparison (thousands of rows).
+    const QString &callKey(int row) const { return m_rows[row].callKey; }
+    const QString &locationKey(int row) const { return m_rows[row].locationKey; }
     Category category(int row) const { return m_rows[row].category; }
     const StationEntry &station(int row) const { return m_rows[row].entry; }
     // What a screen reader reads for a row: call, location, status.
@@ -42,6 +45,8 @@ private:
     {
         StationEntry entry;
         QString search;
+        QString callKey;
+        QString locationKey;
         Category category;
     };
 
