@@ -22,6 +22,7 @@ LinkOutcomes::LinkOutcomes(QWidget *parent) : QWidget(parent)
     m_history->setObjectName(QStringLiteral("linkHistory"));
     m_history->setAccessibleName(tr("Link history"));
     m_history->setWordWrap(true);
+    m_history->setMaximumHeight(m_history->fontMetrics().lineSpacing() * 6);
     label->setBuddy(m_history);
     layout->addWidget(label);
     layout->addWidget(m_history);

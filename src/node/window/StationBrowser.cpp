@@ -55,8 +55,13 @@ StationBrowser::StationBrowser(QWidget *parent) : QWidget(parent)
     QHeaderView *columns = m_table->horizontalHeader();
     columns->setSectionResizeMode(QHeaderView::Interactive);
     columns->setSectionResizeMode(StationTableModel::LocationColumn, QHeaderView::Stretch);
-    columns->resizeSection(StationTableModel::CallColumn,
-                           m_table->fontMetrics().horizontalAdvance(QStringLiteral("*WWWWWWWWW*")));
+    // Widths from the font, never from the rows' contents.
+    const auto width = [this](const char *sample) {
+        return m_table->fontMetrics().horizontalAdvance(QLatin1String(sample)) + 16;
+    };
+    columns->resizeSection(StationTableModel::NodeColumn, width("0000000"));
+    columns->resizeSection(StationTableModel::StatusColumn, width("Status"));
+    columns->resizeSection(StationTableModel::CallColumn, width("*WWWWWWWW*"));
     layout->addWidget(m_table, 1);
 
     auto *bottom = new QHBoxLayout;
