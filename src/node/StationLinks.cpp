@@ -18,6 +18,7 @@ constexpr int RefusalHoldMs = 300;         // a refused caller hears why before 
 constexpr int ShortRefusalMs = 10000;      // busy or unconfirmed callers are ignored this long
 constexpr int OtherStationTellMs = 60000;  // a second station at a linked address is told once a minute
 constexpr int MaxInfoLines = 40;           // an information text is kept to this many lines
+constexpr int MaxCallLength = 256;         // longer than any callsign or conference name: never kept
 
 bool isAllDigits(const QString &text)
 {
@@ -124,6 +125,11 @@ StationLinks::Answer StationLinks::connectTo(const QString &call)
     if (linkCount() >= m_config.maxLinks)
         return refusal(Automation::TooManyLinksError,
                        QStringLiteral("all %1 links are in use").arg(m_config.maxLinks));
+    if (wanted.size() > MaxCallLength) {
+        Q_EMIT linkFailed(call, QLatin1String(Automation::NotFoundReason), {});
+        return refusal(Automation::NoSuchStationError,
+                       QStringLiteral("no station is named by %1 characters").arg(wanted.size()));
+    }
     const StationEntry *station = m_list.find(wanted);
     if (station == nullptr) {
         // One fresh list decides; the link starts if the station is in it.

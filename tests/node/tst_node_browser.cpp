@@ -317,6 +317,12 @@ void tst_node_browser::everyFailureReachesTheWindowAndTheBus()
     connectOnBus(QStringLiteral("nobody-here"));
     QVERIFY(m_watch.waitFor(QStringLiteral("failed nobody-here not-found"), StartMs));
     QTRY_VERIFY_WITH_TIMEOUT(historyHas(QStringLiteral("nobody-here: no such station")), 1000);
+    // A call longer than any station's name is not even looked up.
+    const QString endless(300, QLatin1Char('x'));
+    QDBusPendingCall tooLong = connectOnBus(endless);
+    QTRY_VERIFY_WITH_TIMEOUT(tooLong.isFinished(), 2000);
+    QCOMPARE(tooLong.error().name(), QLatin1String(Automation::NoSuchStationError));
+    QVERIFY(m_watch.waitFor(QStringLiteral("failed %1 not-found").arg(endless), 1000));
 
     // Nobody answers at its address: given up after the call's tries (1 s here).
     RawStation silent(at(7));

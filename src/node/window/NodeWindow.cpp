@@ -60,6 +60,8 @@ NodeWindow::NodeWindow(Node &node, QWidget *parent) : QMainWindow(parent), m_nod
     setTabOrder(m_talk, m_chatInput);
     setTabOrder(m_chatInput, m_send);
     setTabOrder(m_send, m_close);
+    // The space bar talks from the start: the window opens with push-to-talk focused.
+    m_talk->setFocus();
 
     connect(m_pushToTalk, &PushToTalk::transmitWanted, this, &NodeWindow::transmit);
     connect(&node, &Node::transmittingChanged, m_pushToTalk, &PushToTalk::showTransmitting);
