@@ -324,13 +324,20 @@ void tst_node_browser::everyFailureReachesTheWindowAndTheBus()
     QCOMPARE(tooLong.error().name(), QLatin1String(Automation::NoSuchStationError));
     QVERIFY(m_watch.waitFor(QStringLiteral("failed %1 not-found").arg(endless), 1000));
 
-    // Nobody answers at its address: given up after the call's tries (1 s here).
+    // Nobody answers at its address: given up after the call's tries (1 s here). Linked
+    // with a double click on its row, so named by its callsign.
     RawStation silent(at(7));
     QVERIFY(silent.bound());
-    connectOnBus(QStringLiteral("silent"));
-    QVERIFY(m_watch.waitFor(QStringLiteral("failed silent no-answer"), LinkMs));
-    QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("silent: no answer after 1 s"), 1000);
+    search(QStringLiteral("never"));
+    QCOMPARE(shownCalls(), QStringList{QStringLiteral("SILENT")});
+    QTableView *view = table();
+    const QPoint row = view->visualRect(view->model()->index(0, StationTableModel::LocationColumn)).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, row);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, row);
+    QVERIFY(m_watch.waitFor(QStringLiteral("failed SILENT no-answer"), LinkMs));
+    QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("SILENT: no answer after 1 s"), 1000);
     QVERIFY(!silent.control().isEmpty());  // it was called
+    search(QString());
 
     // Refused before the link is up, with a reason.
     RawStation refuser(at(5));
