@@ -32,7 +32,7 @@ if [ "$build" = build ]; then
   scripts/build.sh >/dev/null
 else
   [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  targets=(bench_node bench_node_audio)
+  targets=(bench_node bench_node_audio bench_browser)
   [ -z "$node_only" ] && targets+=(dialboard echolink-sim bench_link bench_idle bench_settings bench_completion)
   cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" >/dev/null
 fi
@@ -83,6 +83,7 @@ fi
 run node "$build"/bench/bench_node "${quick[@]}"
 run node_audio "$build"/bench/bench_node_audio "${quick[@]}"
 run node_conference "$build"/bench/bench_node_conference "${quick[@]}"
+run node_browser on_display "$build"/bench/bench_browser
 
 # Derived figures.
 if [ -n "${fig[idle.panel_refresh_passes]:-}" ] && [ "${fig[idle.panel_refresh_passes]%.*}" -gt 0 ]; then
@@ -185,6 +186,10 @@ row "echolink-node: conference CPU, 1 station talking, 5 links" node.conference_
 row "echolink-node: conference CPU, 1 station talking, 10 links" node.conference_cpu_10_links "%" "-" - "-"
 row "echolink-node: conference CPU, 1 station talking, 20 links" node.conference_cpu_20_links "%" "-" - "max 5"
 row "echolink-node: conference CPU of each further link (1 to 20 links)" node.conference_cpu_per_link "%" "-" - "-"
+row "echolink-node window: station browser, 10,000 stations, longest stall of a keystroke in its search box, less time the CPU was taken by others" node_browser.browser_keystroke_stall_own_max_ms ms "-" - "max 30"
+row "echolink-node window: station browser, longest keystroke stall, on the clock" node_browser.browser_keystroke_stall_max_ms ms "-" - "-"
+row "echolink-node window: station browser, keystroke stall, median" node_browser.browser_keystroke_stall_median_ms ms "-" - "-"
+row "echolink-node window: station browser, a fresh list of 10,000 stations, longest stall, less time taken by others" node_browser.browser_list_refresh_stall_own_max_ms ms "-" - "-"
 echo
 if [ -n "$node_only" ]; then
   echo "Idle figures over $(num "${fig[node.idle_seconds]:-0}") s of the linked node; logs in $logs/."

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Remakes the README's pictures, docs/panel.png, docs/dialog.png, docs/completion.png and
-# docs/node.png: builds, then runs the panel beside the EchoLink stand-in on a virtual
+# Remakes the README's pictures, docs/panel.png, docs/dialog.png, docs/completion.png,
+# docs/node.png and docs/node-browser.png: builds, then runs the panel beside the EchoLink stand-in on a virtual
 # display with openbox, a private session bus and a settings file of its own, and
 # photographs the panel (large view, two nodes linked, one beside an unlinked conference),
 # the Load Button dialog opened on it with a right click, and the dialog completing "w1"
 # from the stand-in's station list; then runs echolink-node with its window on loopback (a
 # second, headless node and the tests' directory server beside it, on 127.77.0.0/24) and
-# photographs the panel and the node's window side by side, linked by a click on the panel.
+# photographs the panel and the node's window side by side, linked by a click on the panel;
+# last, the node's station browser with a filter typed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -126,7 +127,16 @@ readonly NET=127.77.0
 # The directory server runs until its input closes: this script holds it open.
 mkfifo "$work/directory-input"
 exec 3<>"$work/directory-input"
-build/tests/node/directory_stand_in --address $NET.3 --password demo <"$work/directory-input" >"$work/directory.log" 2>&1 &
+# Stations made up for the browser; nothing answers at their addresses.
+listed=()
+for entry in "W1ABC-L,3001,Boston MA" "W1XYZ,3002,Hartford CT" "K2ABC-R,3003,Albany NY" \
+  "*W1-NET*,3004,New England net" "VE3XYZ,3005,Toronto ON" "W1QRP-R,3006,Worcester MA,BUSY" \
+  "N5ABC-R,3007,Austin TX" "*ECHOTEST*,3008,Conference server" "G4ABC-L,3009,London" "W1AX,3010,Springfield MA"; do
+  IFS=, read -r call id place status <<<"$entry"
+  listed+=(--listed "$call,$id,$NET.$((id - 2980)),$place${status:+,$status}")
+done
+build/tests/node/directory_stand_in --address $NET.3 --password demo "${listed[@]}" \
+  <"$work/directory-input" >"$work/directory.log" 2>&1 &
 directory=$!
 node_config() {
   mkdir -p "$work/$1/echolink-node"
@@ -152,11 +162,11 @@ node_b=$!
 XDG_CONFIG_HOME=$work/node-a build/src/node/echolink-node --no-audio >"$work/node-a.log" 2>&1 &
 node_a=$!
 node_window=$(window_titled "EchoLink W1AW-L") || { cat "$work/node-a.log"; fail "no node window"; }
-xdotool windowsize "$node_window" 640 420 windowmove "$node_window" 20 20
+xdotool windowsize "$node_window" 1000 460 windowmove "$node_window" 10 20
 cat >"$work/Dialboard/Dialboard.conf" <<'EOF'
 [Settings]
 ScrnTop=300
-ScrnLeft=10800
+ScrnLeft=15600
 ViewLarge=False
 ViewSmall=True
 NodeCall0=K1ABC-L
@@ -164,7 +174,7 @@ NodeCall1=W2XYZ
 NodeCall2=*ECHOTEST*
 EOF
 for ((i = 0; i < 100; ++i)); do
-  grep -q "station list: 2 stations" "$work/node-a.log" && break
+  grep -q "station list: 12 stations" "$work/node-a.log" && break
   sleep 0.1
 done
 build/dialboard >"$work/panel.log" 2>&1 &
@@ -183,3 +193,13 @@ photograph "$id" "$work/panel-small.png"
 photograph "$node_window" "$work/node.png"
 convert "$work/panel-small.png" "$work/node.png" -background white -gravity north +append -strip docs/node.png
 echo "wrote docs/node.png"
+
+# The browser: the search box (Alt+F) narrowed to what holds "w1", the first row chosen.
+kill $panel
+wait $panel 2>/dev/null || true
+xdotool windowactivate --sync "$node_window"
+xdotool key --window "$node_window" alt+f
+xdotool type --delay 120 "w1"
+xdotool key Down
+sleep 1
+photograph "$node_window" docs/node-browser.png

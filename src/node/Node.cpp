@@ -164,6 +164,22 @@ QString Node::startNetworking(const QString &configPath)
         Q_EMIT linksChanged(links);
     });
     connect(m_links.get(), &StationLinks::chatReceived, this, &Node::chatReceived);
+    connect(m_links.get(), &StationLinks::infoReceived, this, &Node::linkInfoChanged);
+    connect(m_links.get(), &StationLinks::callStateChanged, this,
+            [this](const QString &call, const QString &state) {
+                if (m_bus != nullptr)
+                    Q_EMIT m_bus->station().LinkStateChanged(call, state);
+                Q_EMIT linkStateChanged(call, state);
+            });
+    connect(m_links.get(), &StationLinks::linkFailed, this,
+            [this](const QString &call, const QString &reason, const QString &text) {
+                log(QStringLiteral("link to %1 failed: %2%3")
+                        .arg(FarText::clean(call.toUtf8()), reason,
+                             text.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(text)));
+                if (m_bus != nullptr)
+                    Q_EMIT m_bus->station().LinkFailed(call, reason, text);
+                Q_EMIT linkFailed(call, reason, text);
+            });
     connect(m_links.get(), &StationLinks::talkingChanged, this, &Node::talkingChanged);
     if (!m_config.autoConnect.isEmpty()) {
         m_autoConnect =
@@ -181,6 +197,7 @@ QString Node::startNetworking(const QString &configPath)
         m_links->setStationList(list);
         if (m_autoConnect)
             m_autoConnect->stationListInHand();
+        Q_EMIT stationListChanged();
     });
     connect(m_fetcher.get(), &StationListFetcher::failed, this, [this](const QString &reason) {
         log(QStringLiteral("station list not fetched: %1").arg(reason));
@@ -327,6 +344,25 @@ void Node::disconnect(const QString &call)
 {
     if (m_links)
         m_links->disconnect(call);
+}
+
+const StationList &Node::stationList() const
+{
+    static const StationList none;
+    return m_links ? m_links->stationList() : none;
+}
+
+QString Node::linkInfo(const QString &callsign) const
+{
+    return m_links ? m_links->infoText(callsign) : QString();
+}
+
+void Node::setBusy(bool busy)
+{
+    if (!m_links || busy == m_links->isOperatorBusy())
+        return;
+    log(busy ? QStringLiteral("busy: callers are refused") : QStringLiteral("no longer busy"));
+    m_links->setOperatorBusy(busy);
 }
 
 QStringList Node::links() const

@@ -63,6 +63,20 @@ public:
     QString directoryStatus() const;
     // "HOST:PORT: state" of the proxy; empty without one.
     QString proxyStatus() const;
+    // The directory's station list in hand (empty before the first fetch), and a fresh
+    // fetch of it now.
+    const StationList &stationList() const;
+    void refreshStationList() { fetchList(); }
+    // The last information text a linked station sent.
+    QString linkInfo(const QString &callsign) const;
+    // How long a call waits for an answer before it fails.
+    int noAnswerSeconds() const
+    {
+        return (m_config.keepAliveMs * StationLink::Timing().callTries + 999) / 1000;
+    }
+    // The operator's busy state: listed as busy, callers told so and refused.
+    void setBusy(bool busy);
+    bool isBusy() const { return m_links && m_links->isOperatorBusy(); }
     // Push-to-talk; a transmission ends by itself after the configured limit.
     Refusal transmit(bool on);
     bool isTransmitting() const { return m_audio.isTransmitting(); }
@@ -93,6 +107,12 @@ Q_SIGNALS:
     void chatReceived(const QString &callsign, const QString &text);
     // A linked station started or stopped sending audio.
     void talkingChanged(const QString &callsign, bool talking);
+    // A fresh station list is in hand.
+    void stationListChanged();
+    // What happens to each link (see StationLinks).
+    void linkStateChanged(const QString &call, const QString &state);
+    void linkFailed(const QString &call, const QString &reason, const QString &text);
+    void linkInfoChanged(const QString &callsign, const QString &text);
 
 private:
     void fetchList();

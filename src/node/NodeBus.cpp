@@ -2,6 +2,7 @@
 
 #include "automation/AutomationContract.h"
 #include "node/Node.h"
+#include "node/StationList.h"
 
 StationObject::StationObject(Node &node, QObject *parent) : QObject(parent), m_node(node)
 {}
@@ -30,6 +31,16 @@ bool StationObject::IsTransmitting() const
     return m_node.isTransmitting();
 }
 
+StationRecords StationObject::Stations() const
+{
+    StationRecords records;
+    const QList<StationEntry> &entries = m_node.stationList().entries();
+    records.reserve(entries.size());
+    for (const StationEntry &entry : entries)
+        records << StationRecord::from(entry);
+    return records;
+}
+
 QString StationObject::DirectoryStatus() const
 {
     return m_node.directoryStatus();
@@ -40,7 +51,9 @@ NodeBus::NodeBus(Node &node, const QDBusConnection &bus, QObject *parent)
       // Every call is carried out and answered at once.
       m_contract(bus, [this](const ContractServer::Call &call) { m_contract.carryOut(call, m_node); }),
       m_station(node)
-{}
+{
+    StationRecord::registerType();
+}
 
 bool NodeBus::registerObjects()
 {

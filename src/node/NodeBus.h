@@ -4,6 +4,7 @@
 #pragma once
 
 #include "automation/ContractServer.h"
+#include "node/StationRecord.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -30,9 +31,17 @@ public Q_SLOTS:
     bool IsTransmitting() const;
     // A line of chat to every linked station (at most 256 characters).
     void SendChat(const QString &text);
+    // The directory's station list in hand: call, location, node number, ON or BUSY.
+    StationRecords Stations() const;
 
 Q_SIGNALS:
     void LinksChanged(const QStringList &links);
+    // A link asked for with call (exactly as Connect was given it; a caller's callsign)
+    // went linking, linked or unlinked...
+    void LinkStateChanged(const QString &call, const QString &state);
+    // ...or failed: not-found, no-answer, refused (text: what the station said last) or
+    // dropped.
+    void LinkFailed(const QString &call, const QString &reason, const QString &text);
 
 private:
     Node &m_node;

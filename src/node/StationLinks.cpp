@@ -19,6 +19,8 @@ constexpr int RefusalHoldMs = 300;         // a refused caller hears why before 
 constexpr int ShortRefusalMs = 10000;      // busy or unconfirmed callers are ignored this long
 constexpr int OtherStationTellMs = 60000;  // a second station at a linked address is told once a minute
 constexpr int IdleCheckMostMs = 15000;     // idle links are looked for at least this often
+constexpr int MaxInfoLines = 40;           // an information text is kept to this many lines
+constexpr int MaxCallLength = 256;         // longer than any callsign or conference name: never kept
 
 bool isAllDigits(const QString &text)
 {
@@ -135,11 +137,16 @@ StationLinks::Answer StationLinks::connectTo(const QString &call)
     if (linkCount() >= m_config.maxLinks)
         return refusal(Automation::TooManyLinksError,
                        QStringLiteral("all %1 links are in use").arg(m_config.maxLinks));
+    if (wanted.size() > MaxCallLength) {
+        Q_EMIT linkFailed(call, QLatin1String(Automation::NotFoundReason), {});
+        return refusal(Automation::NoSuchStationError,
+                       QStringLiteral("no station is named by %1 characters").arg(wanted.size()));
+    }
     const StationEntry *station = m_list.find(wanted);
     if (station == nullptr) {
         // One fresh list decides; the link starts if the station is in it.
         if (m_waitingCalls.size() < MaxWaitingCalls)
-            m_waitingCalls.insert(wanted.toUpper());
+            m_waitingCalls.insert(wanted.toUpper(), call);
         Q_EMIT lookupWanted();
         if (!m_haveList)
             return refusal(Automation::NoStationListError,
@@ -157,14 +164,16 @@ StationLinks::Answer StationLinks::connectTo(const QString &call)
                        QStringLiteral("%1 shares its address with %2, which is linked; EchoLink "
                                       "keeps one link per address")
                            .arg(station->callsign, existing->second.callsign));
-    startLink(*station);
+    startLink(*station, call);
     return {Outcome::Started, {}, {}};
 }
 
-StationLinks::Link &StationLinks::startLink(const StationEntry &station)
+StationLinks::Link &StationLinks::startLink(const StationEntry &station, const QString &call)
 {
     Link &link = addLink(station.address, station);
     link.calledAt.start();
+    link.call = call;
+    Q_EMIT callStateChanged(call, QLatin1String(Automation::LinkingState));
     Q_EMIT logLine(QStringLiteral("linking with %1 (node %2) at %3")
                        .arg(station.callsign)
                        .arg(station.id)
@@ -178,6 +187,7 @@ StationLinks::Link &StationLinks::addLink(const QHostAddress &address, const Sta
     const quint32 key = address.toIPv4Address();
     Link &link = m_links[key];
     link.callsign = station.callsign;
+    link.call = station.callsign;
     link.id = station.id;
     // No information from the link itself: it goes from linkStateChanged, with the list.
     StationLink::Local local{m_config.callsign.toLatin1(), m_config.name.toLatin1(), QByteArray(),
@@ -232,7 +242,22 @@ void StationLinks::farText(quint32 key, const char *kind, const QByteArray &text
     const auto it = m_links.find(key);
     if (it == m_links.end())
         return;
-    if (qstrcmp(kind, "chat") == 0 && !m_chatLog.take())
+    Link &link = it->second;
+    const bool chat = qstrcmp(kind, "chat") == 0;
+    // What a station says last before a goodbye is often why it refuses.
+    QString said = FarText::clean(text).simplified();
+    const QString prefix = link.callsign + QLatin1Char('>');
+    if (chat && said.startsWith(prefix, Qt::CaseInsensitive))
+        said = said.mid(prefix.size()).trimmed();
+    link.lastText = said;
+    if (!chat) {
+        QStringList lines;
+        for (const QByteArray &line : text.split('\n').mid(0, MaxInfoLines))
+            lines << FarText::clean(line).trimmed();
+        link.info = lines.join(QLatin1Char('\n')).trimmed();
+        Q_EMIT infoReceived(link.callsign, link.info);
+    }
+    if (chat && !m_chatLog.take())
         return;
     Q_EMIT logLine(QStringLiteral("%1 from %2: %3")
                        .arg(QLatin1String(kind), it->second.callsign, FarText::clean(text).simplified()));
@@ -247,6 +272,7 @@ void StationLinks::linkStateChanged(quint32 key, StationLink *station_link, Stat
     if (state == StationLink::State::Up) {
         link.up = true;
         link.upSince = QDateTime::currentDateTimeUtc();
+        link.upFor.start();
         const bool speex = station_link->sendingPayloadType() == PayloadSpeex;
         if (m_audio != nullptr) {
             link.audio = std::make_unique<LinkAudio>(*station_link, &m_encoding);
@@ -254,6 +280,7 @@ void StationLinks::linkStateChanged(quint32 key, StationLink *station_link, Stat
         }
         Q_EMIT logLine(QStringLiteral("linked with %1 (sound in %2)")
                            .arg(link.callsign, speex ? QStringLiteral("Speex") : QStringLiteral("GSM")));
+        Q_EMIT callStateChanged(link.call, QLatin1String(Automation::LinkedState));
         // The new station hears the information with itself in the list: with every link
         // when the list goes out now, else on its own.
         if (!m_info.setLinks(links()))
@@ -291,10 +318,16 @@ void StationLinks::linkStateChanged(quint32 key, StationLink *station_link, Stat
         }
         const QString callsign = link.callsign;
         const int id = link.id;
+        const QString call = link.call;
+        const QString lastText = link.lastText;
+        // A goodbye before the link is up, or just after, refuses it.
+        const bool soon = !wasUp || link.upFor.elapsed() < RefusedWithinMs;
         // The link is still inside its own code: it goes once that returns.
         station_link->disconnect(this);
         link.link.release()->deleteLater();
         m_links.erase(it);
+        if (!relink)
+            reportEnd(call, lastText, end, soon);
         linkCountChanged();
         if (wasUp)
             Q_EMIT linksChanged(links());
@@ -311,21 +344,24 @@ bool StationLinks::relinkLater(quint32 key, const Link &link)
     if (delayMs < 0)
         return false;
     const QString callsign = link.callsign.toUpper();
+    const QString call = link.call;
+    const QString lastText = link.lastText;
     m_relinks.insert(callsign);
     Q_EMIT logLine(
         QStringLiteral("%1 refused the link right after the last one ended; calling once more in %2 s")
             .arg(link.callsign)
             .arg(delayMs / 1000.0, 0, 'f', 1));
-    QTimer::singleShot(delayMs, this, [this, callsign] {
+    QTimer::singleShot(delayMs, this, [this, callsign, call, lastText] {
         if (!m_relinks.remove(callsign))
             return;  // dropped by the operator meanwhile
         const StationEntry *station = m_list.findCallsign(callsign);
         if (station == nullptr || findLink(callsign) != nullptr || linkCount() >= m_config.maxLinks
             || m_links.contains(station->address.toIPv4Address())) {
             Q_EMIT linkEnded(callsign, station != nullptr ? station->id : 0, false, false);
+            reportEnd(call, lastText, StationLink::End::FarBye, true);
             return;
         }
-        startLink(*station).secondTry = true;
+        startLink(*station, call).secondTry = true;
     });
     return true;
 }
@@ -380,6 +416,27 @@ void StationLinks::dropIdleLinks()
     }
 }
 
+void StationLinks::reportEnd(const QString &call, const QString &lastText, StationLink::End end, bool soon)
+{
+    Q_EMIT callStateChanged(call, QLatin1String(Automation::UnlinkedState));
+    const char *reason = nullptr;
+    switch (end) {
+    case StationLink::End::NoAnswer:
+        reason = Automation::NoAnswerReason;
+        break;
+    case StationLink::End::TimedOut:
+        reason = Automation::DroppedReason;
+        break;
+    case StationLink::End::FarBye:
+        reason = soon ? Automation::RefusedReason : Automation::DroppedReason;
+        break;
+    case StationLink::End::HungUp:
+    case StationLink::End::None:
+        return;  // this station ended it
+    }
+    Q_EMIT linkFailed(call, QLatin1String(reason), lastText);
+}
+
 int StationLinks::sendChat(const QString &text)
 {
     const QByteArray line = text.toLatin1();
@@ -424,6 +481,14 @@ QList<QHostAddress> StationLinks::linkAddresses() const
     return addresses;
 }
 
+QString StationLinks::infoText(const QString &callsign) const
+{
+    for (const auto &[address, link] : m_links)
+        if (link.callsign.compare(callsign, Qt::CaseInsensitive) == 0)
+            return link.info;
+    return {};
+}
+
 QStringList StationLinks::links() const
 {
     QStringList up;
@@ -440,16 +505,17 @@ void StationLinks::setStationList(const StationList &list)
 {
     m_list = list;
     m_haveList = true;
-    const QSet<QString> calls = std::exchange(m_waitingCalls, {});
+    const QHash<QString, QString> calls = std::exchange(m_waitingCalls, {});
     for (const QString &call : calls) {
         const StationEntry *station = m_list.find(call);
         if (station == nullptr) {
             Q_EMIT logLine(QStringLiteral("no such station: %1").arg(FarText::clean(call.toUtf8())));
+            Q_EMIT linkFailed(call, QLatin1String(Automation::NotFoundReason), {});
             continue;
         }
         if (findLink(call) == nullptr && linkCount() < m_config.maxLinks
             && !m_links.contains(station->address.toIPv4Address()))
-            startLink(*station);
+            startLink(*station, call);
     }
     const QHash<quint32, Caller> callers = std::exchange(m_waitingCallers, {});
     for (auto it = callers.cbegin(); it != callers.cend(); ++it)
@@ -458,8 +524,10 @@ void StationLinks::setStationList(const StationList &list)
 
 void StationLinks::stationListFailed(const QString &reason)
 {
-    for (const QString &call : std::exchange(m_waitingCalls, {}))
+    for (const QString &call : std::exchange(m_waitingCalls, {})) {
         Q_EMIT logLine(QStringLiteral("cannot look up %1: %2").arg(FarText::clean(call.toUtf8()), reason));
+        Q_EMIT linkFailed(call, QLatin1String(Automation::NotFoundReason), reason);
+    }
     const QHash<quint32, Caller> callers = std::exchange(m_waitingCallers, {});
     for (auto it = callers.cbegin(); it != callers.cend(); ++it)
         refuse(QHostAddress(it.key()), it.value().callsign, Refusal::Unconfirmed);
@@ -484,7 +552,7 @@ void StationLinks::callerHeard(const QHostAddress &address, quint16 port, const 
         refuse(address, call, Refusal::Policy);
         return;
     }
-    if (linkCount() >= m_config.maxLinks) {
+    if (m_operatorBusy || linkCount() >= m_config.maxLinks) {
         refuse(address, call, Refusal::Busy);
         return;
     }
@@ -516,7 +584,7 @@ void StationLinks::takeCaller(const QHostAddress &address, const Caller &caller)
         refuse(address, call, Refusal::OtherAddress);
         return;
     }
-    if (m_links.contains(address.toIPv4Address()) || linkCount() >= m_config.maxLinks) {
+    if (m_operatorBusy || m_links.contains(address.toIPv4Address()) || linkCount() >= m_config.maxLinks) {
         refuse(address, call, Refusal::Busy);
         return;
     }
@@ -541,7 +609,8 @@ void StationLinks::refuse(const QHostAddress &address, const QString &call, Refu
         reason = QStringLiteral("the directory lists %1 at another address").arg(call);
         break;
     case Refusal::Busy:
-        reason = QStringLiteral("%1 is busy: all links are in use").arg(m_config.callsign);
+        reason = m_operatorBusy ? QStringLiteral("%1 is busy").arg(m_config.callsign)
+                                : QStringLiteral("%1 is busy: all links are in use").arg(m_config.callsign);
         longMemory = false;
         break;
     case Refusal::Unconfirmed:
@@ -586,6 +655,12 @@ void StationLinks::otherStationHeard(quint32 key, const QByteArray &callsign)
                             .toLatin1());
 }
 
+void StationLinks::setOperatorBusy(bool busy)
+{
+    m_operatorBusy = busy;
+    linkCountChanged();
+}
+
 void StationLinks::recordEnded(const Link &link)
 {
     if (m_linksLog == nullptr)
@@ -606,7 +681,7 @@ void StationLinks::linkCountChanged()
         else
             m_idleCheck.stop();
     }
-    const bool busy = linkCount() >= m_config.maxLinks;
+    const bool busy = m_operatorBusy || linkCount() >= m_config.maxLinks;
     if (busy == m_busy)
         return;
     m_busy = busy;

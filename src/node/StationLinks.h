@@ -59,6 +59,8 @@ public:
     QStringList links() const;
     // The far addresses of every link, up or being made.
     QList<QHostAddress> linkAddresses() const;
+    // The last information text the linked station with this callsign sent, line by line.
+    QString infoText(const QString &callsign) const;
     // Sends a line of chat to every link that is up; how many it went to.
     int sendChat(const QString &text);
     // Whether the operator's line of chat may go out now: it shares the outgoing chat rate
@@ -71,6 +73,15 @@ public:
     // No list could be fetched: those waiting for one hear so.
     void stationListFailed(const QString &reason);
     bool hasStationList() const { return m_haveList; }
+    const StationList &stationList() const { return m_list; }
+
+    // The operator's busy state: callers are told the node is busy and refused, and the
+    // directory lists the node as busy (as it does while every link is in use).
+    void setOperatorBusy(bool busy);
+    bool isOperatorBusy() const { return m_operatorBusy; }
+    // A far station's goodbye this soon after the link came up refuses the link rather
+    // than dropping it.
+    static constexpr int RefusedWithinMs = 2000;
 
     // Where the links' audio goes while they are up; null: nowhere.
     void setAudio(StationAudio *audio) { m_audio = audio; }
@@ -87,6 +98,14 @@ Q_SIGNALS:
     void talkingChanged(const QString &callsign, bool talking);
     // True when the maximum of links is in use.
     void busyChanged(bool busy);
+    // What happens to each link, named by the text Connect was given for it (a caller's
+    // link by its callsign): linking, linked, unlinked (Automation's state names)...
+    void callStateChanged(const QString &call, const QString &state);
+    // ...and why one failed: not-found, no-answer, refused or dropped, with the last
+    // information or chat text the station sent.
+    void linkFailed(const QString &call, const QString &reason, const QString &text);
+    // A linked station sent its information text.
+    void infoReceived(const QString &callsign, const QString &text);
     // A fresh station list is needed: for a station calling in...
     void stationListWanted();
     // ...or for a link asked for to a station the list in hand lacks.
@@ -104,6 +123,10 @@ private:
         std::unique_ptr<StationLink> link;
         std::unique_ptr<LinkAudio> audio;
         QString callsign;
+        QString call;      // as Connect was given it; the callsign for a caller
+        QString lastText;  // the last information or chat text the station sent
+        QString info;      // the last information text, line by line
+        QElapsedTimer upFor;  // how long the link has been up
         int id = 0;
         bool up = false;
         bool incoming = false;  // the far station called
@@ -130,7 +153,9 @@ private:
 
     Link *findLink(const QString &call);
     const Link *findLink(const QString &call) const;
-    Link &startLink(const StationEntry &station);
+    Link &startLink(const StationEntry &station, const QString &call);
+    // Says how a link ended: unlinked, and why when this station did not end it.
+    void reportEnd(const QString &call, const QString &lastText, StationLink::End end, bool soon);
     Link &addLink(const QHostAddress &address, const StationEntry &station);
     void linkStateChanged(quint32 address, StationLink *link, StationLink::State state);
     void farText(quint32 address, const char *kind, const QByteArray &text);
@@ -152,7 +177,7 @@ private:
     StationList m_list;
     bool m_haveList = false;
     std::map<quint32, Link> m_links;          // by the far station's IPv4 address
-    QSet<QString> m_waitingCalls;             // outgoing, not in the list in hand
+    QHash<QString, QString> m_waitingCalls;   // outgoing, not in the list in hand: as asked, by upper case
     QHash<quint32, Caller> m_waitingCallers;  // incoming, not in the list in hand
     RefusalMemory m_refused;
     QElapsedTimer m_lastCallerFetch;
@@ -165,4 +190,5 @@ private:
     RecentDrops m_recentDrops;
     QSet<QString> m_relinks;  // callsigns (upper case) waiting for their one more call
     QTimer m_idleCheck;
+    bool m_operatorBusy = false;
 };

@@ -64,6 +64,12 @@ StationList::Parse StationList::parse(const QByteArray &text, StationList &list)
         const QString data = FarText::clean(fields[1]);
         const qsizetype status = data.lastIndexOf(QLatin1Char('['));
         entry.description = (status < 0 ? data : data.left(status)).trimmed();
+        // "[ON 12:34]" or "[BUSY 12:34]": the first word is the station's state.
+        if (status >= 0)
+            entry.status = data.mid(status + 1)
+                               .section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty)
+                               .remove(QLatin1Char(']'))
+                               .toUpper();
         entry.id = fields[2].trimmed().toInt(&ok);
         if (!ok || entry.id < 0)
             return Parse::Broken;

@@ -11,7 +11,8 @@ struct StationEntry
 {
     QString callsign;  // as listed: W1AW, K1ABC-L, *ECHOTEST*
     QString description;
-    int id = 0;  // the node number
+    QString status;  // as listed: ON or BUSY
+    int id = 0;      // the node number
     QHostAddress address;
 };
 
@@ -30,6 +31,7 @@ public:
     const StationEntry *find(const QString &call) const;
     const StationEntry *findCallsign(const QString &callsign) const;
 
+    const QList<StationEntry> &entries() const { return m_entries; }
     int size() const { return int(m_entries.size()); }
     bool isEmpty() const { return m_entries.isEmpty(); }
 

@@ -2,7 +2,8 @@
 // protocol on port 5200 of a loopback address (and nowhere else), keeps the stations that
 // log on, and lists them at the address they logged on from.
 //
-//   directory_stand_in --address 127.x.y.3 [--password PW] [--listed CALL,ID,ADDRESS]...
+//   directory_stand_in --address 127.x.y.3 [--password PW]
+//                      [--listed CALL,ID,ADDRESS[,LOCATION[,ON|BUSY]]]...
 //
 // Reads commands from stdin, one a line: "mode normal|silent|truncated|garbage|huge|longline|
 // trickle" (trickle: the list one byte every half second), "quit". Writes "ready" once it listens, repeats
@@ -165,7 +166,7 @@ int main(int argc, char *argv[])
         {{QStringLiteral("address"), QStringLiteral("Loopback address to listen on."),
           QStringLiteral("ADDRESS")},
          {QStringLiteral("password"), QStringLiteral("The one password accepted."), QStringLiteral("PW")},
-         {QStringLiteral("listed"), QStringLiteral("A listed station: CALL,ID,ADDRESS."),
+         {QStringLiteral("listed"), QStringLiteral("A listed station: CALL,ID,ADDRESS[,LOCATION[,ON|BUSY]]."),
           QStringLiteral("ENTRY")}});
     parser.process(app);
     const QHostAddress address(parser.value(QStringLiteral("address")));
@@ -176,12 +177,13 @@ int main(int argc, char *argv[])
     QList<Listing> listed;
     for (const QString &entry : parser.values(QStringLiteral("listed"))) {
         const QStringList parts = entry.split(QLatin1Char(','));
-        if (parts.size() != 3 || !QHostAddress(parts[2]).isLoopback()) {
-            std::fprintf(stderr, "directory_stand_in: --listed wants CALL,ID,LOOPBACK-ADDRESS\n");
+        if (parts.size() < 3 || parts.size() > 5 || !QHostAddress(parts[2]).isLoopback()) {
+            std::fprintf(stderr,
+                         "directory_stand_in: --listed wants CALL,ID,LOOPBACK-ADDRESS[,LOCATION[,STATUS]]\n");
             return 2;
         }
-        listed << Listing{parts[0], QStringLiteral("listed"), QStringLiteral("ON"), parts[1].toInt(),
-                          parts[2]};
+        listed << Listing{parts[0], parts.value(3, QStringLiteral("listed")),
+                          parts.value(4, QStringLiteral("ON")), parts[1].toInt(), parts[2]};
     }
     Directory directory(parser.value(QStringLiteral("password")), listed);
     if (!directory.listen(address)) {

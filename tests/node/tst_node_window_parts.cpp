@@ -19,6 +19,8 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QTabBar>
+#include <QTableView>
 #include <QTest>
 
 using namespace AudioAnalysis;
@@ -51,7 +53,10 @@ private Q_SLOTS:
 
 private:
     QString chatShown() const;
-    QListWidget *linkList() const { return m_window->findChild<QListWidget *>(); }
+    QListWidget *linkList() const
+    {
+        return m_window->findChild<QListWidget *>(QStringLiteral("linkedStations"));
+    }
 
     AsyncQtApplication m_core;
     DirectoryProcess m_directory;
@@ -97,12 +102,15 @@ void tst_node_window_parts::everyControlIsNamedAndReachedWithTab()
         if (widget->isVisibleTo(m_window.get())
             && (qobject_cast<QAbstractButton *>(widget) || qobject_cast<QLineEdit *>(widget)
                 || qobject_cast<QListWidget *>(widget) || qobject_cast<QPlainTextEdit *>(widget)
-                || qobject_cast<QProgressBar *>(widget))) {
+                || qobject_cast<QProgressBar *>(widget) || qobject_cast<QTableView *>(widget)
+                || qobject_cast<QTabBar *>(widget))) {
             QVERIFY2(!accessibleName(widget).isEmpty(), widget->metaObject()->className());
             if (widget->focusPolicy() & Qt::TabFocus)
                 controls.insert(widget);
         }
-    QVERIFY(controls.size() >= 5);  // push-to-talk, the list, the chat line, Send, Close
+    // The browser's search box, categories, table and Refresh; the history; Busy;
+    // push-to-talk, the list, the chat line, Send, Close.
+    QVERIFY(controls.size() >= 11);
 
     // Tab goes round every control that takes the focus.
     QSet<QWidget *> reached;
@@ -116,7 +124,7 @@ void tst_node_window_parts::everyControlIsNamedAndReachedWithTab()
 void tst_node_window_parts::spaceKeysEverywhereButTheChatBox()
 {
     auto *list = linkList();
-    auto *chatLine = m_window->findChild<QLineEdit *>();
+    auto *chatLine = m_window->findChild<QLineEdit *>(QStringLiteral("chatInput"));
     list->setFocus();
     QTest::keyPress(list, Qt::Key_Space);
     QVERIFY(m_node->isTransmitting());
@@ -145,7 +153,7 @@ void tst_node_window_parts::spaceKeysEverywhereButTheChatBox()
 
 QString tst_node_window_parts::chatShown() const
 {
-    return m_window->findChild<QPlainTextEdit *>()->toPlainText();
+    return m_window->findChild<QPlainTextEdit *>(QStringLiteral("chat"))->toPlainText();
 }
 
 void tst_node_window_parts::chatGoesBothWaysAsPlainText()
@@ -161,7 +169,7 @@ void tst_node_window_parts::chatGoesBothWaysAsPlainText()
     const QDBusMessage tooLong = m_b.node.call(Automation::StationPath, Automation::StationInterface,
                                                Automation::SendChatMethod, {QString(1000, QLatin1Char('x'))});
     QCOMPARE(tooLong.errorName(), QStringLiteral("org.dialboard.EchoLink.Error.ChatTooLong"));
-    auto *chatLine = m_window->findChild<QLineEdit *>();
+    auto *chatLine = m_window->findChild<QLineEdit *>(QStringLiteral("chatInput"));
     QCOMPARE(chatLine->maxLength(), Node::MaxChatLength);
 
     // From the window: typed and sent with Return; B logs it.

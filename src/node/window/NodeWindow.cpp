@@ -1,9 +1,12 @@
 #include "node/window/NodeWindow.h"
 
 #include "node/Node.h"
+#include "node/window/LinkOutcomes.h"
 #include "node/window/PushToTalk.h"
+#include "node/window/StationBrowser.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -42,15 +45,23 @@ NodeWindow::NodeWindow(Node &node, QWidget *parent) : QMainWindow(parent), m_nod
     setWindowTitle(tr("EchoLink %1").arg(node.callsign()));
     auto *central = new QWidget;
     auto *layout = new QHBoxLayout(central);
-    layout->addWidget(buildStation(), 1);
-    layout->addWidget(buildChat(), 1);
+    layout->addWidget(buildBrowser(), 3);
+    layout->addWidget(buildStation(), 2);
+    layout->addWidget(buildChat(), 2);
     setCentralWidget(central);
+    // The search box types spaces too.
     m_pushToTalk = new PushToTalk(m_talk, this, m_chatInput);
+    m_pushToTalk->exempt(m_browser->searchBox());
     buildMenu();
-    setTabOrder(m_talk, m_links);
-    setTabOrder(m_links, m_chatInput);
+    setTabOrder(m_browser->lastControl(), m_outcomes->history());
+    setTabOrder(m_outcomes->history(), m_busy);
+    setTabOrder(m_busy, m_links);
+    setTabOrder(m_links, m_talk);
+    setTabOrder(m_talk, m_chatInput);
     setTabOrder(m_chatInput, m_send);
     setTabOrder(m_send, m_close);
+    // The space bar talks from the start: the window opens with push-to-talk focused.
+    m_talk->setFocus();
 
     connect(m_pushToTalk, &PushToTalk::transmitWanted, this, &NodeWindow::transmit);
     connect(&node, &Node::transmittingChanged, m_pushToTalk, &PushToTalk::showTransmitting);
@@ -59,12 +70,43 @@ NodeWindow::NodeWindow(Node &node, QWidget *parent) : QMainWindow(parent), m_nod
     connect(&node, &Node::directoryStatusChanged, m_directory, &QLabel::setText);
     if (m_proxy != nullptr)
         connect(&node, &Node::proxyStatusChanged, m_proxy, &QLabel::setText);
+    connect(&node, &Node::stationListChanged, this,
+            [this] { m_browser->setStations(m_node.stationList().entries()); });
+    connect(m_browser, &StationBrowser::refreshWanted, &node, &Node::refreshStationList);
+    connect(m_browser, &StationBrowser::linkWanted, this, [this](const QString &callsign) {
+        const Node::Refusal refusal = m_node.connectTo(callsign);
+        if (!refusal.errorName.isEmpty())
+            m_outcomes->add(tr("%1: not linked: %2").arg(callsign, refusal.message));
+    });
+    connect(&node, &Node::linkStateChanged, this, [this](const QString &call, const QString &state) {
+        m_outcomes->add(LinkOutcomes::stateText(call, state));
+    });
+    connect(&node, &Node::linkFailed, this,
+            [this](const QString &call, const QString &reason, const QString &text) {
+                m_outcomes->add(LinkOutcomes::failureText(call, reason, text, m_node.noAnswerSeconds()));
+            });
+    connect(&node, &Node::linkInfoChanged, this, &NodeWindow::showInfo);
+    connect(m_links, &QListWidget::currentItemChanged, this, &NodeWindow::showInfo);
+    connect(m_busy, &QCheckBox::toggled, &node, &Node::setBusy);
     connect(&node, &Node::chatReceived, this, [this](const QString &callsign, const QString &text) {
         addChatLine(callsign + QStringLiteral(": ") + text);
     });
     m_meterTimer.setInterval(MeterIntervalMs);
     connect(&m_meterTimer, &QTimer::timeout, this, &NodeWindow::readMeters);
     showLinks(node.links());
+    m_browser->setStations(node.stationList().entries());
+    resize(1200, 640);
+}
+
+QWidget *NodeWindow::buildBrowser()
+{
+    auto *box = new QWidget;
+    auto *layout = new QVBoxLayout(box);
+    m_browser = new StationBrowser;
+    layout->addWidget(m_browser, 3);
+    m_outcomes = new LinkOutcomes;
+    layout->addWidget(m_outcomes, 1);
+    return box;
 }
 
 QWidget *NodeWindow::buildStation()
@@ -88,13 +130,34 @@ QWidget *NodeWindow::buildStation()
         identity->addRow(tr("Proxy:"), m_proxy);
     }
     layout->addLayout(identity);
+    m_busy = new QCheckBox(tr("&Busy: refuse callers"));
+    m_busy->setAccessibleName(tr("Busy"));
+    m_busy->setAccessibleDescription(tr("Listed as busy; stations that call are told so and refused"));
+    layout->addWidget(m_busy);
 
     auto *linksLabel = new QLabel(tr("&Linked stations:"));
     m_links = new QListWidget;
+    m_links->setObjectName(QStringLiteral("linkedStations"));
     m_links->setAccessibleName(tr("Linked stations"));
+    m_links->setAccessibleDescription(tr("Delete drops the chosen station"));
     linksLabel->setBuddy(m_links);
+    auto *drop = new QAction(tr("&Drop"), m_links);
+    drop->setShortcut(QKeySequence::Delete);
+    drop->setShortcutContext(Qt::WidgetShortcut);
+    connect(drop, &QAction::triggered, this, &NodeWindow::dropChosen);
+    m_links->addAction(drop);
+    m_links->setContextMenuPolicy(Qt::ActionsContextMenu);
     layout->addWidget(linksLabel);
     layout->addWidget(m_links, 1);
+    // Plain text only, as the chat.
+    m_info = new QPlainTextEdit;
+    m_info->setObjectName(QStringLiteral("stationInfo"));
+    m_info->setReadOnly(true);
+    m_info->setAccessibleName(tr("Information from the chosen station"));
+    m_info->setPlaceholderText(tr("Information from the chosen station"));
+    m_info->setFocusPolicy(Qt::ClickFocus);
+    m_info->setMaximumHeight(m_info->fontMetrics().height() * 6);
+    layout->addWidget(m_info);
 
     m_talk = new QPushButton;
     m_talk->setAccessibleName(tr("Push to talk"));
@@ -130,6 +193,7 @@ QWidget *NodeWindow::buildChat()
     layout->addWidget(new QLabel(tr("Chat:")));
     // Plain text only: what far stations send is never read as markup.
     m_chat = new QPlainTextEdit;
+    m_chat->setObjectName(QStringLiteral("chat"));
     m_chat->setReadOnly(true);
     m_chat->setMaximumBlockCount(ChatLines);
     m_chat->setAccessibleName(tr("Chat"));
@@ -137,6 +201,7 @@ QWidget *NodeWindow::buildChat()
     layout->addWidget(m_chat, 1);
     auto *line = new QHBoxLayout;
     m_chatInput = new QLineEdit;
+    m_chatInput->setObjectName(QStringLiteral("chatInput"));
     m_chatInput->setMaxLength(Node::MaxChatLength);
     m_chatInput->setAccessibleName(tr("Chat message"));
     m_chatInput->setPlaceholderText(tr("Message to the linked stations"));
@@ -185,6 +250,20 @@ void NodeWindow::showTalking(const QString &callsign, bool talking)
     else
         m_talking.remove(callsign);
     showLinks(m_linked);
+}
+
+void NodeWindow::showInfo()
+{
+    const QListWidgetItem *item = m_links->currentItem();
+    const QString text = item != nullptr ? m_node.linkInfo(item->data(Qt::UserRole).toString()) : QString();
+    if (m_info->toPlainText() != text)
+        m_info->setPlainText(text);
+}
+
+void NodeWindow::dropChosen()
+{
+    if (const QListWidgetItem *item = m_links->currentItem())
+        m_node.disconnect(item->data(Qt::UserRole).toString());
 }
 
 void NodeWindow::transmit(bool on)

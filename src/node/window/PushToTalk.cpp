@@ -14,7 +14,7 @@ constexpr int ReleaseGraceMs = 60;
 }  // namespace
 
 PushToTalk::PushToTalk(QPushButton *button, QWidget *window, QWidget *exempt)
-    : QObject(window), m_button(button), m_window(window), m_exempt(exempt)
+    : QObject(window), m_button(button), m_window(window), m_exempt{exempt}
 {
     // The space bar is the window's, not the button's: the filter sees it first.
     m_button->setFocusPolicy(Qt::TabFocus);
@@ -89,7 +89,7 @@ bool PushToTalk::eventFilter(QObject *watched, QEvent *event)
         auto *key = static_cast<QKeyEvent *>(event);
         auto *widget = qobject_cast<QWidget *>(watched);
         if (key->key() != Qt::Key_Space || key->modifiers() != Qt::NoModifier || widget == nullptr
-            || widget->window() != m_window || widget == m_exempt)
+            || widget->window() != m_window || m_exempt.contains(widget))
             return false;
         if (key->isAutoRepeat())
             return true;

@@ -5,6 +5,7 @@
 // elsewhere would never be seen.
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -20,6 +21,8 @@ public:
     // button: the control; window: where the space bar counts; exempt: a widget of it
     // where the space bar is typed, not pressed to talk.
     PushToTalk(QPushButton *button, QWidget *window, QWidget *exempt);
+    // Another widget of the window where the space bar is typed.
+    void exempt(QWidget *widget) { m_exempt << widget; }
 
     void setToggleMode(bool toggle);
     bool toggleMode() const { return m_toggle; }
@@ -41,7 +44,7 @@ private:
 
     QPushButton *m_button;
     QWidget *m_window;
-    QPointer<QWidget> m_exempt;
+    QList<QPointer<QWidget>> m_exempt;
     // X reports a held key's auto-repeat as releases and presses; Qt marks most as such,
     // but not a release whose press has not arrived yet. A press this soon after a
     // release is the repeat, and a release counts only once no press follows it.
