@@ -42,13 +42,13 @@ constexpr int StationCount = 10000;
 
 // A list shaped like the directory's: callsigns of many countries, links and repeaters,
 // a few conferences, each with a location.
-StationList manyStations()
+StationListEntries manyStations()
 {
     static const char *const prefixes[] = {"W", "K", "N", "VE", "G", "DL", "JA", "VK", "F", "I", "EA", "PA"};
     static const char *const places[] = {"Newington, CT", "Hartford", "Boston", "Toronto", "London",
                                          "Berlin",        "Tokyo",    "Sydney", "Paris",   "Madrid"};
     QRandomGenerator random(18);
-    StationList stations;
+    StationListEntries stations;
     stations.reserve(StationCount);
     for (int i = 0; i < StationCount; ++i) {
         QString call;

@@ -26,7 +26,7 @@ using namespace PanelDriver;
 
 namespace {
 
-StationList someStations()
+StationListEntries someStations()
 {
     return {{QStringLiteral("W1AW"), QStringLiteral("Newington, CT"), 12345, QStringLiteral("ON")},
             {QStringLiteral("K1ABC-R"), QStringLiteral("Hartford"), 2001, QStringLiteral("ON")},
@@ -274,7 +274,7 @@ void tst_completion::noCompletionWithoutAListInTime()
 void tst_completion::stationListIsReadWithinBounds()
 {
     QVERIFY(sim->start());
-    StationList huge(StationListEntry::MaxCount + 5,
+    StationListEntries huge(StationListEntry::MaxCount + 5,
                      {QStringLiteral("W1AW"), QStringLiteral("Newington"), 1, QStringLiteral("ON")});
     huge[0] = {QString(1000, QLatin1Char('C')), QString(100000, QLatin1Char('L')), 7,
                QString(100, QLatin1Char('S'))};
@@ -282,7 +282,7 @@ void tst_completion::stationListIsReadWithinBounds()
     EchoLinkStation station(QDBusConnection::sessionBus());
     QDBusPendingCallWatcher watcher(station.Stations(5000));
     watcher.waitForFinished();
-    const StationList read = EchoLinkStation::stationsIn(watcher);
+    const StationListEntries read = EchoLinkStation::stationsIn(watcher);
     QCOMPARE(read.size(), StationListEntry::MaxCount);
     QCOMPARE(read[0].call.size(), StationListEntry::MaxCallLength);
     QCOMPARE(read[0].location.size(), StationListEntry::MaxLocationLength);

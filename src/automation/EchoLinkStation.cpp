@@ -46,11 +46,11 @@ QDBusPendingCall EchoLinkStation::Stations(int timeoutMs) const
     return m_bus.asyncCall(message, timeoutMs);
 }
 
-StationList EchoLinkStation::stationsIn(const QDBusPendingCall &stations)
+StationListEntries EchoLinkStation::stationsIn(const QDBusPendingCall &stations)
 {
     const QDBusMessage answer = AutomationObject::answerOf(stations);
     bool ok = false;
-    StationList list = readStationList(answer.arguments().value(0), &ok);
+    StationListEntries list = readStationList(answer.arguments().value(0), &ok);
     if (!ok)
         throw AutomationError(QStringLiteral("unexpected answer to %1").arg(QLatin1String(StationsMethod)));
     return list;

@@ -33,7 +33,7 @@ public:
     QDBusPendingCall Stations(int timeoutMs) const;
     // The list in a finished Stations answer (bounded, see readStationList); throws
     // AutomationError for an error answer or one that carries no such list.
-    static StationList stationsIn(const QDBusPendingCall &stations);
+    static StationListEntries stationsIn(const QDBusPendingCall &stations);
 
 Q_SIGNALS:
     // The call is exactly the text the link was asked for with.

@@ -21,10 +21,10 @@ const QDBusArgument &operator>>(const QDBusArgument &argument, StationListEntry 
 void registerStationListTypes()
 {
     qDBusRegisterMetaType<StationListEntry>();
-    qDBusRegisterMetaType<StationList>();
+    qDBusRegisterMetaType<StationListEntries>();
 }
 
-StationList readStationList(const QVariant &value, bool *ok)
+StationListEntries readStationList(const QVariant &value, bool *ok)
 {
     if (ok)
         *ok = false;
@@ -33,7 +33,7 @@ StationList readStationList(const QVariant &value, bool *ok)
     const QDBusArgument argument = value.value<QDBusArgument>();
     if (argument.currentSignature() != QLatin1String("a(ssus)"))
         return {};
-    StationList list;
+    StationListEntries list;
     argument.beginArray();
     while (!argument.atEnd() && list.size() < StationListEntry::MaxCount) {
         StationListEntry entry;

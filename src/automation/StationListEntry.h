@@ -30,7 +30,7 @@ struct StationListEntry
 };
 Q_DECLARE_METATYPE(StationListEntry)
 
-using StationList = QList<StationListEntry>;
+using StationListEntries = QList<StationListEntry>;
 
 QDBusArgument &operator<<(QDBusArgument &argument, const StationListEntry &entry);
 const QDBusArgument &operator>>(const QDBusArgument &argument, StationListEntry &entry);
@@ -41,4 +41,4 @@ void registerStationListTypes();
 // The entries of an a(ssus) argument of a received message: at most MaxCount of them,
 // each text cut to its longest. Anything else (wrong type, a value not an array of
 // that structure) gives an empty list and `ok` false.
-StationList readStationList(const QVariant &argument, bool *ok = nullptr);
+StationListEntries readStationList(const QVariant &argument, bool *ok = nullptr);

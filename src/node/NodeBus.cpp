@@ -31,13 +31,14 @@ bool StationObject::IsTransmitting() const
     return m_node.isTransmitting();
 }
 
-StationRecords StationObject::Stations() const
+QList<StationListEntry> StationObject::Stations() const
 {
-    StationRecords records;
+    QList<StationListEntry> records;
     const QList<StationEntry> &entries = m_node.stationList().entries();
     records.reserve(entries.size());
     for (const StationEntry &entry : entries)
-        records << StationRecord::from(entry);
+        records.append({entry.callsign, entry.description, quint32(entry.id),
+                        entry.status.isEmpty() ? QStringLiteral("ON") : entry.status});
     return records;
 }
 
@@ -52,7 +53,7 @@ NodeBus::NodeBus(Node &node, const QDBusConnection &bus, QObject *parent)
       m_contract(bus, [this](const ContractServer::Call &call) { m_contract.carryOut(call, m_node); }),
       m_station(node)
 {
-    StationRecord::registerType();
+    registerStationListTypes();
 }
 
 bool NodeBus::registerObjects()

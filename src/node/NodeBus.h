@@ -4,7 +4,7 @@
 #pragma once
 
 #include "automation/ContractServer.h"
-#include "node/StationRecord.h"
+#include "automation/StationListEntry.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -32,7 +32,7 @@ public Q_SLOTS:
     // A line of chat to every linked station (at most 256 characters).
     void SendChat(const QString &text);
     // The directory's station list in hand: call, location, node number, ON or BUSY.
-    StationRecords Stations() const;
+    QList<StationListEntry> Stations() const;
 
 Q_SIGNALS:
     void LinksChanged(const QStringList &links);

@@ -33,7 +33,7 @@ StationCompletion::~StationCompletion()
 void StationCompletion::take()
 {
     m_timeout.stop();
-    StationList stations;
+    StationListEntries stations;
     try {
         stations = EchoLinkStation::stationsIn(*m_watcher);
     } catch (const AutomationError &) {}

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-StationCompletionModel::StationCompletionModel(const StationList &stations, QObject *parent)
+StationCompletionModel::StationCompletionModel(const StationListEntries &stations, QObject *parent)
     : QAbstractListModel(parent)
 {
     m_rows.reserve(stations.size());

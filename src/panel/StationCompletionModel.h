@@ -12,7 +12,7 @@ class StationCompletionModel : public QAbstractListModel
 {
     Q_OBJECT
 public:
-    explicit StationCompletionModel(const StationList &stations, QObject *parent = nullptr);
+    explicit StationCompletionModel(const StationListEntries &stations, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     // Display and accessible text: "call — location"; edit role: the call alone.

@@ -14,7 +14,7 @@
 #include "node/Node.h"
 #include "node/NodeBus.h"
 #include "node/NodeConfig.h"
-#include "node/StationRecord.h"
+#include "automation/StationListEntry.h"
 #include "node/protocol/AudioPacket.h"
 #include "node/protocol/ControlPacket.h"
 #include "node/window/NodeWindow.h"
@@ -259,14 +259,13 @@ void tst_node_browser::stationsOnTheBus()
     const QDBusMessage reply = pending.reply();
     QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
     QCOMPARE(reply.signature(), QStringLiteral("a(ssus)"));
-    StationRecords records;
-    reply.arguments().value(0).value<QDBusArgument>() >> records;
+    const StationListEntries records = readStationList(reply.arguments().value(0));
     QCOMPARE(records.size(), StationCount);
     QStringList rows;
-    for (const StationRecord &record : records)
+    for (const StationListEntry &record : records)
         rows << QStringLiteral("%1|%2|%3|%4")
                     .arg(record.call, record.location)
-                    .arg(record.id)
+                    .arg(record.node)
                     .arg(record.status);
     QVERIFY2(rows.contains(QStringLiteral("N0BUSY|Omaha NE|1005|BUSY")),
              qPrintable(rows.join(QLatin1Char(' '))));

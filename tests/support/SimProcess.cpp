@@ -59,7 +59,7 @@ void SimProcess::setLinked(const QString &call, bool linked) const
     control(QStringLiteral("SetLinked"), {call, linked});
 }
 
-void SimProcess::setStations(const StationList &stations) const
+void SimProcess::setStations(const StationListEntries &stations) const
 {
     registerStationListTypes();
     control(QStringLiteral("SetStations"), {QVariant::fromValue(stations)});

@@ -29,7 +29,7 @@ public:
     void clearCalls() const { control(QStringLiteral("ClearCalls")); }
     void setLinked(const QString &call, bool linked) const;
     // The station list its /Station object answers with.
-    void setStations(const StationList &stations) const;
+    void setStations(const StationListEntries &stations) const;
     // The link to `call` fails: LinkFailed(call, reason, text) on /Station.
     void failLink(const QString &call, const QString &reason, const QString &text = QString()) const;
 

@@ -21,7 +21,7 @@ public:
 
     // Puts the object on the bus; false when the path cannot be registered.
     bool registerObject();
-    void setStations(const StationList &stations) { m_stations = stations; }
+    void setStations(const StationListEntries &stations) { m_stations = stations; }
     void setReplyDelay(int ms) { m_replyDelayMs = qMax(0, ms); }
 
 public Q_SLOTS:
@@ -32,6 +32,6 @@ private:
 
     Station &m_station;
     QDBusConnection m_bus;
-    StationList m_stations;
+    StationListEntries m_stations;
     int m_replyDelayMs = 0;
 };
