@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QStringList>
-#include <algorithm>
 #include <unistd.h>
 
 namespace {
@@ -74,28 +73,4 @@ long ProcessStats::wakeups(const ProcessStats &before, const ProcessStats &after
     for (const long count : wakeupsByThreadName(before, after))
         all += count;
     return all;
-}
-
-std::vector<double> stolenMsByCpu()
-{
-    // "cpuN user nice system idle iowait irq softirq steal ...", in clock ticks.
-    std::vector<double> stolen;
-    const double ticks = double(sysconf(_SC_CLK_TCK));
-    for (const QByteArray &line : readProcFile(QStringLiteral("/proc/stat")).split('\n')) {
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (!fields.value(0).startsWith("cpu") || fields.value(0) == "cpu")
-            continue;
-        const auto cpu = std::size_t(fields.value(0).mid(3).toUInt());
-        stolen.resize(std::max(stolen.size(), cpu + 1));
-        stolen[cpu] = fields.value(8).toDouble() * 1000.0 / ticks;
-    }
-    return stolen;
-}
-
-double runQueueDelayMs()
-{
-    // "time on the CPU, time waiting for it, time slices", in nanoseconds.
-    const QList<QByteArray> fields =
-        readProcFile(QStringLiteral("/proc/thread-self/schedstat")).simplified().split(' ');
-    return fields.value(1).toDouble() / 1e6;
 }

@@ -5,7 +5,6 @@
 #include <QMap>
 #include <QString>
 #include <sys/types.h>
-#include <vector>
 
 struct ThreadStats
 {
@@ -31,12 +30,3 @@ struct ProcessStats
     // The same, summed over all threads.
     static long wakeups(const ProcessStats &before, const ProcessStats &after);
 };
-
-// Time each of the machine's CPUs was held back by the host since boot (steal time in
-// /proc/stat, by CPU number): on a virtual machine, the wall time during which nothing
-// ran on that CPU. Clock-tick resolution (10 ms).
-std::vector<double> stolenMsByCpu();
-
-// Time the calling thread has spent ready to run but waiting for a CPU that other
-// threads held (the run delay in /proc/thread-self/schedstat), since it started.
-double runQueueDelayMs();

@@ -3,22 +3,22 @@
 // included. Keys come as a quick typist types them (one every 80 ms, from a timer, so the
 // window paints in between as it would); a 1 ms heartbeat timer runs throughout, and a
 // keystroke's stall is the longest gap between two heartbeats from that key to the next,
-// on the clock and in the main thread's own CPU time (the machine may be shared: the
-// clock counts time other processes took, the CPU time does not).
+// on the clock and less the time the CPU was taken by others (the machine may be shared:
+// the clock counts time other processes took, the other figure does not).
 // A fresh list of 10,000 stations arriving while a filter is typed is measured the same
 // way. Prints key=value figures (milliseconds).
 #include "BenchReport.h"
+#include "Heartbeat.h"
 #include "node/StationList.h"
 #include "node/window/StationBrowser.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QRandomGenerator>
 #include <QTest>
 #include <QTimer>
 
-#include <ctime>
 #include <functional>
 
 #include <vector>
@@ -67,61 +67,38 @@ QList<StationEntry> makeStations(quint32 seed)
     return list;
 }
 
-double threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
 struct Stalls
 {
     std::vector<double> clock;  // the longest heartbeat gap of each step
-    std::vector<double> own;    // the main thread's CPU time in that gap
+    std::vector<double> own;    // the longest, less the time the CPU was taken by others
 };
 
 // The longest heartbeat gap while work(step) runs once per interval for steps steps.
-class StallMeter : public QObject
+Stalls stallsOf(int steps, const std::function<void(int)> &work)
 {
-public:
-    Stalls run(int steps, const std::function<void(int)> &work)
-    {
-        Stalls stalls{std::vector<double>(steps, 0.0), std::vector<double>(steps, 0.0)};
-        int step = -1;
-        QElapsedTimer clock;
-        clock.start();
-        qint64 last = clock.nsecsElapsed();
-        double lastCpu = threadCpuMs();
-        QTimer heartbeat;
-        heartbeat.setTimerType(Qt::PreciseTimer);
-        heartbeat.setInterval(1);
-        connect(&heartbeat, &QTimer::timeout, this, [&] {
-            const qint64 now = clock.nsecsElapsed();
-            const double cpu = threadCpuMs();
-            if (step >= 0 && (now - last) / 1e6 > stalls.clock[step]) {
-                stalls.clock[step] = (now - last) / 1e6;
-                stalls.own[step] = cpu - lastCpu;
-            }
-            last = now;
-            lastCpu = cpu;
-        });
-        QTimer keys;
-        keys.setTimerType(Qt::PreciseTimer);
-        keys.setInterval(KeyIntervalMs);
-        QEventLoop loop;
-        connect(&keys, &QTimer::timeout, this, [&] {
-            if (++step == steps) {
-                loop.quit();
-                return;
-            }
-            work(step);
-        });
-        heartbeat.start();
-        keys.start();
-        loop.exec();
-        return stalls;
-    }
-};
+    Stalls stalls{std::vector<double>(steps, 0.0), std::vector<double>(steps, 0.0)};
+    int step = -1;
+    Heartbeat heartbeat;
+    QTimer keys;
+    keys.setTimerType(Qt::PreciseTimer);
+    keys.setInterval(KeyIntervalMs);
+    QEventLoop loop;
+    QObject::connect(&keys, &QTimer::timeout, &loop, [&] {
+        if (step >= 0) {
+            stalls.clock[step] = heartbeat.longestMs();
+            stalls.own[step] = heartbeat.longestOwnMs();
+        }
+        if (++step == steps) {
+            loop.quit();
+            return;
+        }
+        heartbeat.reset();
+        work(step);
+    });
+    keys.start();
+    loop.exec();
+    return stalls;
+}
 
 void report(const char *name, const Stalls &stalls)
 {
@@ -170,9 +147,8 @@ int main(int argc, char *argv[])
     for (const QString &word : {QStringLiteral("w1a"), QStringLiteral("new"), QStringLiteral("10"),
                                 QStringLiteral("*"), QStringLiteral("ja5"), QStringLiteral("-r")})
         typing += word + QString(word.size(), QLatin1Char('\b'));
-    StallMeter meter;
     const int rounds = 5;
-    const Stalls keys = meter.run(int(typing.size()) * rounds, [&](int step) {
+    const Stalls keys = stallsOf(int(typing.size()) * rounds, [&](int step) {
         const QChar c = typing[step % typing.size()];
         if (c == QLatin1Char('\b'))
             QTest::keyClick(box, Qt::Key_Backspace);
@@ -183,7 +159,7 @@ int main(int argc, char *argv[])
 
     // Fresh lists while a filter stands: the other list, then the first again.
     QTest::keyClicks(box, QStringLiteral("w"));
-    const Stalls refresh = meter.run(20, [&](int step) { browser.setStations(step % 2 ? first : second); });
+    const Stalls refresh = stallsOf(20, [&](int step) { browser.setStations(step % 2 ? first : second); });
     report("browser_list_refresh_stall", refresh);
     return 0;
 }

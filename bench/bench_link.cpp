@@ -13,6 +13,7 @@
 //
 //   bench_link [--quick]
 #include "BenchReport.h"
+#include "Heartbeat.h"
 #include "PanelDriver.h"
 #include "ProcessStats.h"
 #include "SimProcess.h"
@@ -32,7 +33,6 @@
 #include <QTimer>
 #include <cstdlib>
 #include <functional>
-#include <sched.h>
 #include <unistd.h>
 
 using BenchReport::figure;
@@ -138,71 +138,6 @@ double timePass(frmMain &w)
         giveUp(QStringLiteral("a refresh did not end within 10 s"));
     return msSince(timer);
 }
-
-// The longest time the event loop went without running a 1 ms timer since reset(): as
-// seen on the clock, and the part of it that was the program's own doing. Not its own
-// is the time the thread waited for a CPU that other programs held, or the host held
-// back the CPU it ran on (a virtual machine sharing its host is paused now and then,
-// with every program on it); the larger of the two is taken off each gap.
-class Heartbeat
-{
-public:
-    Heartbeat()
-    {
-        m_timer.setInterval(1);
-        m_timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { beat(); });
-        reset();
-        m_timer.start();
-    }
-    void reset()
-    {
-        m_clock.start();
-        m_cpu = sched_getcpu();
-        m_stolen = stolenMsByCpu();
-        m_waited = runQueueDelayMs();
-        m_longest = m_longestOwn = 0;
-    }
-    double longestMs()
-    {
-        beat();
-        return m_longest;
-    }
-    double longestOwnMs()
-    {
-        beat();
-        return m_longestOwn;
-    }
-
-private:
-    void beat()
-    {
-        const double gap = double(m_clock.nsecsElapsed()) / 1e6;
-        const int cpu = sched_getcpu();
-        const std::vector<double> stolen = stolenMsByCpu();
-        const double waited = runQueueDelayMs();
-        m_clock.start();
-        // The gap began on one CPU and ended on another, or the same.
-        const auto stolenOn = [&](int at) {
-            const auto i = std::size_t(at);
-            return i < stolen.size() && i < m_stolen.size() ? stolen[i] - m_stolen[i] : 0.0;
-        };
-        const double notOwn = std::max({stolenOn(m_cpu), stolenOn(cpu), waited - m_waited});
-        m_longest = std::max(m_longest, gap);
-        m_longestOwn = std::max(m_longestOwn, std::max(0.0, gap - notOwn));
-        m_cpu = cpu;
-        m_stolen = stolen;
-        m_waited = waited;
-    }
-
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    int m_cpu = 0;
-    std::vector<double> m_stolen;
-    double m_waited = 0;
-    double m_longest = 0;
-    double m_longestOwn = 0;
-};
 
 // Voluntary context switches of this process's threads (each a later wake-up) while
 // `run` runs, in all and by thread name.

@@ -3,6 +3,7 @@
 // when EchoLink is missing, Closing at any stage, the save at shutdown, and the focus
 // rule on activation. The 3 s and 4 s waits are real.
 #include "BusMonitor.h"
+#include "MessageBoxWatch.h"
 #include "PanelDriver.h"
 #include "PanelProcess.h"
 #include "SimProcess.h"
@@ -12,7 +13,6 @@
 #include "automation/EchoLinkObjects.h"
 #include "panel/frmMain.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDateTime>
@@ -25,46 +25,12 @@
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
-#include <functional>
 
 namespace {
 
 QString settingsFile()
 {
     return TestEnvironment::configHome() + QStringLiteral("/Dialboard/Dialboard.conf");
-}
-
-// Answers the next message box: records what it shows and presses OK.
-struct BoxSeen
-{
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-    qint64 after = -1;  // ms since the clock started
-    std::function<void()> whileOpen;
-};
-
-void answerNextBox(QObject *context, BoxSeen &seen, const QElapsedTimer &clock)
-{
-    auto *poll = new QTimer(context);
-    poll->setInterval(20);
-    QObject::connect(poll, &QTimer::timeout, context, [poll, &seen, &clock] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        poll->deleteLater();
-        poll->stop();
-        seen.after = clock.elapsed();
-        seen.title = box->windowTitle();
-        seen.text = box->text();
-        seen.icon = box->icon();
-        seen.buttons = box->standardButtons();
-        if (seen.whileOpen)
-            seen.whileOpen();
-        box->button(QMessageBox::Ok)->click();
-    });
-    poll->start();
 }
 
 bool splashShown()

@@ -7,6 +7,7 @@
 // saved each time; a bus that refuses our user is reported.
 #include "BusMonitor.h"
 #include "DirectoryProcess.h"
+#include "MessageBoxWatch.h"
 #include "NodeProcess.h"
 #include "PanelDriver.h"
 #include "PanelProcess.h"
@@ -14,20 +15,17 @@
 #include "automation/AutomationContract.h"
 #include "panel/frmMain.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QDBusConnectionInterface>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <csignal>
 #include <unistd.h>
@@ -77,30 +75,6 @@ int countOf(const QList<BusMonitor::Call> &calls, const QString &member)
     for (const BusMonitor::Call &call : calls)
         count += call.member == member ? 1 : 0;
     return count;
-}
-
-// Records the next message box's text and when it came, and answers it.
-struct BoxSeen
-{
-    QString text;
-    qint64 after = -1;
-};
-
-void answerNextBox(QObject *context, BoxSeen &seen, const QElapsedTimer &clock)
-{
-    auto *poll = new QTimer(context);
-    poll->setInterval(20);
-    QObject::connect(poll, &QTimer::timeout, context, [poll, &seen, &clock] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        seen.after = clock.elapsed();
-        seen.text = box->text();
-        box->button(QMessageBox::Ok)->click();
-    });
-    poll->start();
 }
 
 // socat forwarding one connection from a socket file to another, as `ssh -L` does.
