@@ -43,7 +43,9 @@ StationListEntries readStationList(const QVariant &value, bool *ok)
         entry.status.truncate(StationListEntry::MaxStatusLength);
         list.append(std::move(entry));
     }
-    // Entries past the most kept are left unread: the argument is a copy of the message's.
+    // Entries past the most kept are left unread (the argument is a copy of the message's);
+    // ending the array frees what reading it took.
+    argument.endArray();
     if (ok)
         *ok = true;
     return list;
