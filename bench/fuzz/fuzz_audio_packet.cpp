@@ -4,20 +4,14 @@
 // write past them.
 #include "node/protocol/AudioPacket.h"
 #include "node/protocol/VoiceCodec.h"
+#include "Finding.h"
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 namespace {
 
-[[noreturn]] void fail(const char *what)
-{
-    std::fprintf(stderr, "finding: %s\n", what);
-    std::abort();
-}
 
 void decodeChecked(VoiceCodec &codec, QByteArrayView payload)
 {

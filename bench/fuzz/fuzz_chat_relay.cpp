@@ -5,20 +5,9 @@
 #include "node/ChatRelay.h"
 #include "node/FarText.h"
 #include "node/protocol/AudioPacket.h"
+#include "Finding.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-
-namespace {
-
-[[noreturn]] void fail(const char *what)
-{
-    std::fprintf(stderr, "finding: %s\n", what);
-    std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

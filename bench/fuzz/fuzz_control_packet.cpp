@@ -2,20 +2,9 @@
 // SDES or BYE whose texts are within their bounds, and an SDES read back from what we would
 // send for it reads the same.
 #include "node/protocol/ControlPacket.h"
+#include "Finding.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-
-namespace {
-
-[[noreturn]] void fail(const char *what)
-{
-    std::fprintf(stderr, "finding: %s\n", what);
-    std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
